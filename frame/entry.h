@@ -1,0 +1,9 @@
+// The library's exported entry point and the instance factory it calls.
+#pragma once
+
+#include "frame/audio_effect.h"
+
+// Supplied by the instrument: a new object for one loaded instance, or null.
+AudioEffect* createInstance(HostCallback hostCallback);
+
+extern "C" EffectRecord* VSTPluginMain(HostCallback hostCallback);

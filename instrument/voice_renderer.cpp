@@ -1,0 +1,103 @@
+// The audio block loop: released voices fade, each sounding voice steps one
+// or two wavetable oscillators, and the clipped mono mix passes through the
+// filter to the one output.
+#include <cmath>
+
+#include "frame/numeric.h"
+#include "instrument/sarn2_vst.h"
+
+namespace {
+
+constexpr double kDefaultRate = 44100.0;
+constexpr double kReleaseScaleSeconds = 3.45;  // release time = release^2 * 3.45 + 0.05 s
+constexpr double kReleaseMinimumSeconds = 0.05;
+constexpr double kDetune = 1.008;
+constexpr uint32_t kPhaseMask = 0xFFFFF;  // 20-bit phase
+constexpr int kPhaseToSample = 11;         // phase bits 11-19 pick one of 512 samples
+constexpr double kMixGain = 0.035;
+constexpr double kFilterInputScale = 256.0;
+constexpr double kCutoffRange = 0.99;
+constexpr double kResonanceScale = 0.8;
+constexpr double kFilterOutputScale = 0.00390625;  // 1/256
+
+double clip(double c) {
+  // A NaN mix would stick in the filter state for good; it is silenced.
+  if (!(c == c)) return 0.0;
+  if (c > 1.0) return 1.0;
+  if (c < -1.0) return -1.0;
+  return c;
+}
+
+}  // namespace
+
+void Sarn2VST::renderBlock(float** /*inputs*/, float** outputs, int32_t sampleFrames) {
+  applyPendingEnvelopeRebuild();
+
+  const float hostRate = getSampleRate();
+  renderRate = hostRate > 0.0f ? hostRate : kDefaultRate;
+
+  float* output = outputs != nullptr ? outputs[0] : nullptr;
+  if (roms.romImage.empty() || roms.waveTable.empty()) {
+    if (output != nullptr) renderSilence(output, sampleFrames);
+    return;
+  }
+
+  waveBankOffset = (presetControlByte(roms, preset.load(std::memory_order_relaxed)) & 7) * kWaveBankBytes;
+  if (output == nullptr) return;
+
+  for (int32_t n = 0; n < sampleFrames; ++n) {
+    const double releaseValue = release.load(std::memory_order_relaxed);
+    const double fall = 1.0 / (renderRate * (releaseValue * releaseValue * kReleaseScaleSeconds +
+                                             kReleaseMinimumSeconds));
+    const float b = static_cast<float>(pitchBend.load(std::memory_order_relaxed) * 2.0 / 12.0);
+    const float factor = static_cast<float>(std::pow(2.0, static_cast<double>(b)));
+    const bool twoOscillators = secondOscillatorOn.load(std::memory_order_relaxed) != 0;
+
+    double sum = 0.0;
+    for (int32_t v = 0; v < kVoiceCount; ++v) {
+      Voice& voice = voices[v];
+      if (voice.state == VoiceState::free) continue;
+      double d = 1.0;
+      if (voice.state == VoiceState::released) {
+        const double lowered = voice.level - fall;
+        // A slope too flat to lower the level (an infinite or NaN release
+        // time) would keep the voice forever; it ends at once instead.
+        if (!(lowered > 0.0) || lowered == voice.level) {
+          voice.state = VoiceState::free;
+          voice.level = 0.0;
+          continue;
+        }
+        voice.level = lowered;
+        d = lowered;
+      }
+
+      const int32_t pitchIndex = pitchTableIndex(roms, voice.note);
+      if (pitchIndex < 0) continue;  // no pitch entry to play: the voice is silent
+      const uint16_t inc = roms.pitchTable[static_cast<size_t>(pitchIndex)];
+      const int32_t s1 = truncateToInt32(inc * static_cast<double>(factor));
+
+      uint32_t& phase0 = phaseAccumulators[static_cast<size_t>(2 * v)];
+      phase0 = (phase0 + static_cast<uint32_t>(s1)) & kPhaseMask;
+      sum = sum + (waveSample(roms, waveBankOffset, static_cast<int32_t>(phase0 >> kPhaseToSample)) * kMixGain) * d;
+
+      if (twoOscillators) {
+        // The detune scales the already truncated step.
+        const int32_t s2 = truncateToInt32(s1 * kDetune);
+        uint32_t& phase1 = phaseAccumulators[static_cast<size_t>(2 * v + 1)];
+        phase1 = (phase1 + static_cast<uint32_t>(s2)) & kPhaseMask;
+        sum = sum +
+              (waveSample(roms, waveBankOffset, static_cast<int32_t>(phase1 >> kPhaseToSample)) * kMixGain) * d;
+      }
+    }
+
+    double c = clip(sum);
+    if (filterOn.load(std::memory_order_relaxed)) {
+      c = clip(filterSample(c * kFilterInputScale, kCutoffRange, kResonanceScale) * kFilterOutputScale);
+    }
+    output[n] = static_cast<float>(c);
+  }
+}
+
+void Sarn2VST::renderSilence(float* output, int32_t sampleFrames) {
+  for (int32_t n = 0; n < sampleFrames; ++n) output[n] = 0.0f;
+}
