@@ -4,6 +4,10 @@
 # qemu user-mode emulator for 32-bit x86 code where the kernel cannot run it.
 set -euo pipefail
 
+if [ "$(id -u)" != 0 ]; then
+  exec sudo "$0" "$@"
+fi
+
 packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev googletest libbenchmark-dev
