@@ -5,6 +5,11 @@
 
 #include <new>
 
+#if !defined(_WIN32)
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
 namespace {
 
 // Real dumps are a few kilobytes; anything this large is not a ROM dump and
@@ -14,8 +19,9 @@ constexpr long kMaxRomFileBytes = 16L * 1024 * 1024;
 std::string romPath(const std::string& directory, const char* name) { return directory + name + ".BIN"; }
 
 // Opens a ROM file for reading; null when it does not open or is not a
-// regular file (a directory of that name, a device).
+// regular file (a directory of that name, a device, a pipe).
 std::FILE* openRomFile(const std::string& path) {
+#if defined(_WIN32)
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (file == nullptr) return nullptr;
   struct stat status {};
@@ -24,6 +30,20 @@ std::FILE* openRomFile(const std::string& path) {
     return nullptr;
   }
   return file;
+#else
+  // Opened without blocking and tested before any read: a plain fopen of a
+  // named pipe would wait for a writer and hang the host's plug-in scan.
+  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  struct stat status {};
+  if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+    close(fd);
+    return nullptr;
+  }
+  std::FILE* file = fdopen(fd, "rb");
+  if (file == nullptr) close(fd);
+  return file;
+#endif
 }
 
 std::vector<uint8_t> readRomFile(const std::string& directory, const char* name) {
@@ -33,7 +53,8 @@ std::vector<uint8_t> readRomFile(const std::string& directory, const char* name)
 }
 
 // Interleaves two files byte by byte, at most kMaxTablePairs pairs.
-void appendPairs(std::vector<uint8_t>& table, const std::vector<uint8_t>& low, const std::vector<uint8_t>& high) {
+void appendPairs(std::vector<uint8_t>& table, const std::vector<uint8_t>& low,
+                 const std::vector<uint8_t>& high) {
   for (size_t i = 0; i < low.size() && i < high.size() && i < kMaxTablePairs; ++i) {
     table.push_back(low[i]);
     table.push_back(high[i]);
@@ -43,14 +64,16 @@ void appendPairs(std::vector<uint8_t>& table, const std::vector<uint8_t>& low, c
 }  // namespace
 
 bool readWholeFile(std::FILE* file, std::vector<uint8_t>& bytes) {
+  if (file == nullptr) return true;
   long size = -1;
   if (std::fseek(file, 0, SEEK_END) == 0) size = std::ftell(file);
   std::fseek(file, 0, SEEK_SET);
   if (size > 0 && size <= kMaxRomFileBytes) {
     try {
-      bytes.resize(static_cast<size_t>(size));
+      // Zero-filled first: a short read leaves the rest of the bytes 0.
+      bytes.assign(static_cast<size_t>(size), 0);
       const size_t got = std::fread(bytes.data(), 1, bytes.size(), file);
-      (void)got;  // a short read leaves the rest of the bytes 0
+      (void)got;
     } catch (const std::bad_alloc&) {
       bytes.clear();
     }
@@ -59,11 +82,9 @@ bool readWholeFile(std::FILE* file, std::vector<uint8_t>& bytes) {
   return true;
 }
 
-RomTables loadRomTables(const std::string& directory) {
-  RomTables roms;
-  // No directory means no ROM set, never the current working directory.
-  if (directory.empty()) return roms;
+namespace {
 
+void buildTables(const std::string& directory, RomTables& roms) {
   const std::vector<uint8_t> dd1 = readRomFile(directory, "DD1");
   const std::vector<uint8_t> dd2 = readRomFile(directory, "DD2");
   for (size_t i = 0; i < dd1.size() && i < dd2.size() && i < kMaxTablePairs; ++i)
@@ -77,10 +98,26 @@ RomTables loadRomTables(const std::string& directory) {
   appendPairs(roms.waveTable, dd18, dd19);
 
   // Every file is read again for the image; a missing one shifts all later
-  // files toward the start, exactly as the original concatenation does.
+  // files toward the start, so the preset table is then read from whatever
+  // bytes land at its positions.
   for (const char* name : romFileNames) {
     const std::vector<uint8_t> bytes = readRomFile(directory, name);
     roms.romImage.insert(roms.romImage.end(), bytes.begin(), bytes.end());
+  }
+}
+
+}  // namespace
+
+RomTables loadRomTables(const std::string& directory) {
+  RomTables roms;
+  // No directory means no ROM set, never the current working directory.
+  if (directory.empty()) return roms;
+  try {
+    buildTables(directory, roms);
+  } catch (const std::bad_alloc&) {
+    // Construction must not fail over sound data: without memory for the
+    // tables the instance plays silence, as with no ROM files at all.
+    roms = RomTables{};
   }
   return roms;
 }

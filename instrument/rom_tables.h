@@ -26,12 +26,16 @@ struct RomTables {
 };
 
 // Reads an open file whole into an empty array: seek to the end for the
-// size, back to the start, one read. A size of 0 or less adds nothing; a
-// short read leaves the missing bytes 0. Closes the file; always true.
+// size, back to the start, one read. A size of 0 or less (or one that
+// cannot be found) adds nothing, and so does a size above 16 MiB, which no
+// ROM dump has; a short read leaves the missing bytes 0. Closes the file;
+// always true. A null file adds nothing.
 bool readWholeFile(std::FILE* file, std::vector<uint8_t>& bytes);
 
 // Builds the three tables from the files "<directory><name>.BIN". A file
-// that cannot be opened (or is not a regular file) is skipped.
+// that cannot be opened (or is not a regular file) is skipped. An empty
+// directory name means no ROM set. Never throws: without memory for the
+// tables all three stay empty.
 RomTables loadRomTables(const std::string& directory);
 
 // Preset numbers are clamped by every reader; the stored field never is.

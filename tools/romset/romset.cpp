@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "tools/romset/portable_math.h"
+
 namespace romset {
 
 const std::array<std::string, kFileCount>& fileNames() {
@@ -113,7 +115,8 @@ std::vector<uint8_t> RomSet::image() const {
   std::vector<uint8_t> bytes;
   for (const std::string& name : fileNames()) {
     const auto found = files.find(name);
-    if (found != files.end() && found->second) bytes.insert(bytes.end(), found->second->begin(), found->second->end());
+    if (found != files.end() && found->second)
+      bytes.insert(bytes.end(), found->second->begin(), found->second->end());
   }
   return bytes;
 }
@@ -148,11 +151,13 @@ bool RomSet::write(const std::string& directory, std::string* error) const {
 
 std::vector<uint16_t> equalTemperedPitchTable(double sampleRate) {
   // Entry 627 + 16 * (note - 24) steps a 20-bit phase through 512 samples:
-  // one wave period per 2^20 of phase, so step = f * 2^20 / rate.
+  // one wave period per 2^20 of phase, so step = f * 2^20 / rate. Entry 1347
+  // is note 69, 440 Hz; sixteen entries per semitone, 192 per octave.
+  // A step holds 16 bits, so above 65535 (about 2756 Hz at 44.1 kHz, a little
+  // above note 100) the entries saturate and the top notes all sound alike.
   std::vector<uint16_t> table(kTablePairs);
   for (int i = 0; i < kTablePairs; ++i) {
-    const double note = 24.0 + (i - 627) / 16.0;
-    const double frequency = 440.0 * std::pow(2.0, (note - 69.0) / 12.0);
+    const double frequency = 440.0 * exp2Ratio(i - 1347, 192);
     const double step = std::round(frequency * 1048576.0 / sampleRate);
     table[static_cast<size_t>(i)] = static_cast<uint16_t>(std::clamp(step, 0.0, 65535.0));
   }

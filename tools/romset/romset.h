@@ -13,12 +13,12 @@
 namespace romset {
 
 constexpr int kFileCount = 10;
-constexpr int kTablePairs = 2048;          // bytes per pitch or wave file
+constexpr int kTablePairs = 2048;  // bytes per pitch or wave file
 constexpr int kSamplesPerBank = 512;
 constexpr int kBankCount = 8;
 constexpr int kPresetCount = 32;
 constexpr int kRecordBytes = 32;
-constexpr int kPresetTableStart = 9216;    // position in the combined image
+constexpr int kPresetTableStart = 9216;  // position in the combined image
 // The six files before DD16 take 4 x 2048 bytes (DD1, DD2, DD13, DD14), so
 // with full-size files the preset table lies 1024 bytes into DD16.
 constexpr int kPresetTableOffsetInDD16 = kPresetTableStart - 4 * kTablePairs;
@@ -83,6 +83,9 @@ class RomSet {
 // bank, cutoff and resonance code, both oscillator settings and a range of
 // filter envelopes.
 RomSet demoRomSet();
+
+// The demo presets' names, by preset number.
+const std::array<std::string, kPresetCount>& demoPresetNames();
 
 // Equal-tempered pitch table entry i (the instrument reads 627 + 16 * (note - 24)).
 std::vector<uint16_t> equalTemperedPitchTable(double sampleRate = 44100.0);

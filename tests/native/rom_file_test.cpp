@@ -1,0 +1,219 @@
+// Reading ROM files where the file system misbehaves, and where an instance
+// looks for them: cases only Linux can stage (pipes, cookie streams, device
+// files, the XDG environment).
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <future>
+#include <optional>
+#include <string>
+
+#include "instrument/rom_directory.h"
+#include "instrument/rom_tables.h"
+#include "instrument/sarn2_vst.h"
+#include "tests/support/temp_rom_dir.h"
+#include "tools/romset/romset.h"
+
+using testhost::TempDir;
+
+namespace {
+
+// A stream whose size query and reads are scripted: it claims `size` bytes
+// at its end but delivers at most `deliver` of them, all 0x5A.
+struct ScriptedStream {
+  long size;
+  long deliver;
+  bool seekFails;
+  long position = 0;
+  long delivered = 0;
+  bool closed = false;
+};
+
+ssize_t scriptedRead(void* cookie, char* buffer, size_t wanted) {
+  auto* s = static_cast<ScriptedStream*>(cookie);
+  const long left = s->deliver - s->delivered;
+  const size_t n = left <= 0 ? 0 : std::min(wanted, static_cast<size_t>(left));
+  std::memset(buffer, 0x5A, n);
+  s->delivered += static_cast<long>(n);
+  s->position += static_cast<long>(n);
+  return static_cast<ssize_t>(n);
+}
+
+int scriptedSeek(void* cookie, off64_t* offset, int whence) {
+  auto* s = static_cast<ScriptedStream*>(cookie);
+  if (s->seekFails) return -1;
+  const long base = whence == SEEK_END ? s->size : (whence == SEEK_CUR ? s->position : 0);
+  s->position = base + static_cast<long>(*offset);
+  *offset = s->position;
+  return 0;
+}
+
+int scriptedClose(void* cookie) {
+  static_cast<ScriptedStream*>(cookie)->closed = true;
+  return 0;
+}
+
+std::FILE* openScripted(ScriptedStream& stream) {
+  cookie_io_functions_t io{};
+  io.read = scriptedRead;
+  io.seek = scriptedSeek;
+  io.close = scriptedClose;
+  return fopencookie(&stream, "rb", io);
+}
+
+// Sets or unsets environment variables for one scope.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const char* value) : name(name) {
+    if (const char* old = std::getenv(name)) previous = std::string(old);
+    if (value != nullptr)
+      setenv(name, value, 1);
+    else
+      unsetenv(name);
+  }
+  ~ScopedEnv() {
+    if (previous)
+      setenv(name, previous->c_str(), 1);
+    else
+      unsetenv(name);
+  }
+
+ private:
+  const char* name;
+  std::optional<std::string> previous;
+};
+
+void writeDemo(const std::string& directory) { ASSERT_TRUE(romset::demoRomSet().write(directory)); }
+
+}  // namespace
+
+TEST(ReadWholeFile, AShortReadLeavesTheRestZero) {
+  ScriptedStream stream{100, 40, false};
+  std::vector<uint8_t> bytes;
+  EXPECT_TRUE(readWholeFile(openScripted(stream), bytes));
+  ASSERT_EQ(bytes.size(), 100u);
+  EXPECT_EQ(bytes[0], 0x5A);
+  EXPECT_EQ(bytes[39], 0x5A);
+  for (size_t i = 40; i < 100; ++i) EXPECT_EQ(bytes[i], 0) << i;
+  EXPECT_TRUE(stream.closed);
+}
+
+TEST(ReadWholeFile, ASizeThatCannotBeFoundOrIsZeroAddsNothingButStillCloses) {
+  ScriptedStream failing{100, 100, true};
+  std::vector<uint8_t> bytes;
+  EXPECT_TRUE(readWholeFile(openScripted(failing), bytes));
+  EXPECT_TRUE(bytes.empty());
+  EXPECT_TRUE(failing.closed);
+  EXPECT_EQ(failing.delivered, 0);
+
+  ScriptedStream empty{0, 100, false};
+  EXPECT_TRUE(readWholeFile(openScripted(empty), bytes));
+  EXPECT_TRUE(bytes.empty());
+  EXPECT_TRUE(empty.closed);
+
+  // A pipe cannot seek at all.
+  std::FILE* pipe = popen("printf 'ROM bytes'", "r");
+  ASSERT_NE(pipe, nullptr);
+  EXPECT_TRUE(readWholeFile(pipe, bytes));
+  EXPECT_TRUE(bytes.empty());
+
+  EXPECT_TRUE(readWholeFile(nullptr, bytes));
+  EXPECT_TRUE(bytes.empty());
+}
+
+TEST(ReadWholeFile, SizesAbove16MiBAreNotRead) {
+  ScriptedStream huge{16L * 1024 * 1024 + 1, 0, false};
+  std::vector<uint8_t> bytes;
+  EXPECT_TRUE(readWholeFile(openScripted(huge), bytes));
+  EXPECT_TRUE(bytes.empty());
+  EXPECT_TRUE(huge.closed);
+}
+
+TEST(RomFiles, PipesDevicesAndUnreadableFilesAreSkippedWithoutBlocking) {
+  TempDir dir;
+  romset::RomSet set = romset::demoRomSet();
+  for (const char* name : {"DD16", "DD27", "DD28"}) set.remove(name);
+  ASSERT_TRUE(set.write(dir.path()));
+  // A named pipe would block a plain open until some writer came along.
+  const std::string fifo = dir.path() + "DD16.BIN";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  ASSERT_EQ(symlink("/dev/zero", (dir.path() + "DD27.BIN").c_str()), 0);
+  ASSERT_EQ(symlink((dir.path() + "DD1.BIN").c_str(), (dir.path() + "DD28.BIN").c_str()), 0);
+
+  auto loading = std::async(std::launch::async, [&] { return loadRomTables(dir.path()); });
+  if (loading.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+    // Release the stuck reader so that the test can end, then fail.
+    const int writer = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+    if (writer >= 0) close(writer);
+    FAIL() << "loading blocked on a named pipe";
+  }
+  const RomTables roms = loading.get();
+  // DD1, DD2, DD13, DD14, DD18, DD19, Midi_DD2, and DD28 through its link.
+  EXPECT_EQ(roms.romImage.size(), 8u * 2048u);
+  EXPECT_EQ(roms.pitchTable.size(), 2048u);
+}
+
+TEST(RomFiles, AnUnreadableFileIsSkipped) {
+  if (geteuid() == 0) GTEST_SKIP() << "root reads every file";
+  TempDir dir;
+  writeDemo(dir.path());
+  ASSERT_EQ(chmod((dir.path() + "DD2.BIN").c_str(), 0), 0);
+  const RomTables roms = loadRomTables(dir.path());
+  EXPECT_TRUE(roms.pitchTable.empty());
+  EXPECT_EQ(roms.romImage.size(), 9u * 2048u);
+}
+
+TEST(RomDirectory, FollowsXdgDataHomeThenHome) {
+  {
+    ScopedEnv xdg("XDG_DATA_HOME", "/data/xdg");
+    ScopedEnv home("HOME", "/home/someone");
+    EXPECT_EQ(romDirectory(), "/data/xdg/sarn2/roms/");
+  }
+  {
+    ScopedEnv xdg("XDG_DATA_HOME", "");
+    ScopedEnv home("HOME", "/home/someone");
+    EXPECT_EQ(romDirectory(), "/home/someone/.local/share/sarn2/roms/");
+  }
+  {
+    ScopedEnv xdg("XDG_DATA_HOME", nullptr);
+    ScopedEnv home("HOME", "/home/someone");
+    EXPECT_EQ(romDirectory(), "/home/someone/.local/share/sarn2/roms/");
+  }
+  {
+    // A relative path would tie the ROM set to the host's working directory.
+    ScopedEnv xdg("XDG_DATA_HOME", "relative/data");
+    ScopedEnv home("HOME", "/home/someone");
+    EXPECT_EQ(romDirectory(), "/home/someone/.local/share/sarn2/roms/");
+  }
+  {
+    ScopedEnv xdg("XDG_DATA_HOME", nullptr);
+    ScopedEnv home("HOME", nullptr);
+    EXPECT_EQ(romDirectory(), "");
+    Sarn2VST vst(nullptr);  // no directory at all: no ROMs, never the working directory
+    EXPECT_TRUE(vst.roms.romImage.empty());
+  }
+}
+
+TEST(RomDirectory, IsResolvedAgainAtEveryConstruction) {
+  TempDir withRoms;
+  TempDir withoutRoms;
+  writeDemo(withRoms.path() + "sarn2/roms/");
+  ScopedEnv home("HOME", "/nonexistent");
+  {
+    ScopedEnv xdg("XDG_DATA_HOME", withRoms.path().c_str());
+    Sarn2VST vst(nullptr);
+    EXPECT_EQ(vst.roms.romImage.size(), 20480u);
+  }
+  {
+    ScopedEnv xdg("XDG_DATA_HOME", withoutRoms.path().c_str());
+    Sarn2VST vst(nullptr);
+    EXPECT_TRUE(vst.roms.romImage.empty());
+  }
+}
