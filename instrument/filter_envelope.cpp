@@ -1,3 +1,4 @@
+// Writing out the cutoff envelope from a preset record's six envelope bytes.
 #include "instrument/filter_envelope.h"
 
 #include <cstring>
@@ -31,8 +32,8 @@ void FilterEnvelope::rebuild(const uint8_t* record) {
   const uint8_t holdLevel = record[6];
   const uint8_t holdTime = record[8];
 
-  // Ramp: upward only, by repeated addition, so rounding accumulates just
-  // as the original's stepping does.
+  // Ramp: upward only, by repeated addition rather than start + i * step,
+  // so rounding accumulates and stored presets keep their exact sweeps.
   double v = rampStart;
   const double step = rampRate != 0 ? rampRate * 0.1 : 1.0;
   if (v < rampEnd) {

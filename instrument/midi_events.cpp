@@ -18,7 +18,8 @@ intptr_t Sarn2VST::processEvents(void* events) {
   const auto* block = static_cast<const EventBlock*>(events);
   if (block == nullptr) return 1;
   for (int32_t i = 0; i < block->eventCount; ++i) {
-    const Event* event = block->events[i];
+    // The host's list holds eventCount pointers, more than the type's two.
+    const Event* event = (&block->events[0])[i];
     if (event == nullptr || event->type != kMidiEventType) continue;
     const auto* midi = reinterpret_cast<const MidiEvent*>(event);
     const uint8_t kind = static_cast<uint8_t>(midi->midiData[0]) & 0xF0;
@@ -71,9 +72,11 @@ void Sarn2VST::noteOn(int32_t note) {
   slot->state = VoiceState::held;
 
   // One envelope serves the whole instrument: every sounding note's sweep
-  // restarts. This rebuild replaces any that setChunk left pending.
+  // restarts. This rebuild replaces any that setChunk left pending; taking
+  // the request with acquire order makes the chunk's preset visible to the
+  // rebuild, so a request is never dropped in favour of an older preset.
   filterEnvelopePos = 0;
-  pendingEnvelopePreset.store(kNoRebuildPending, std::memory_order_relaxed);
+  pendingEnvelopePreset.exchange(kNoRebuildPending, std::memory_order_acquire);
   rebuildFilterEnvelope();
 }
 

@@ -1,3 +1,4 @@
+// Coefficients of the resonant low-pass from the preset's codes and the envelope level.
 #include "instrument/resonant_filter.h"
 
 double ResonantFilter::cutoffCoefficient(int32_t cutCode, int32_t envelopeLevel, double cutoffRange) {

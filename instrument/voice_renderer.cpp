@@ -2,6 +2,7 @@
 // or two wavetable oscillators, and the clipped mono mix passes through the
 // filter to the one output.
 #include <cmath>
+#include <limits>
 
 #include "frame/numeric.h"
 #include "instrument/sarn2_vst.h"
@@ -13,12 +14,27 @@ constexpr double kReleaseScaleSeconds = 3.45;  // release time = release^2 * 3.4
 constexpr double kReleaseMinimumSeconds = 0.05;
 constexpr double kDetune = 1.008;
 constexpr uint32_t kPhaseMask = 0xFFFFF;  // 20-bit phase
-constexpr int kPhaseToSample = 11;         // phase bits 11-19 pick one of 512 samples
+constexpr int kPhaseToSample = 11;        // phase bits 11-19 pick one of 512 samples
 constexpr double kMixGain = 0.035;
 constexpr double kFilterInputScale = 256.0;
 constexpr double kCutoffRange = 0.99;
 constexpr double kResonanceScale = 0.8;
 constexpr double kFilterOutputScale = 0.00390625;  // 1/256
+
+// The bend factor as a float. pow can exceed the float range for a bend no
+// MIDI message gives (a restored chunk); such a factor becomes infinite, as
+// IEEE rounding would make it, and the oscillator step then saturates.
+float bendFactor(double b) {
+  constexpr double kRoundsToInfinity = 0x1.ffffffp+127;  // FLT_MAX plus half its last unit
+  const double factor = std::pow(2.0, b);
+  return factor >= kRoundsToInfinity ? std::numeric_limits<float>::infinity() : static_cast<float>(factor);
+}
+
+// Advances one oscillator's 20-bit phase, then reads the sample it points at.
+double stepOscillator(uint32_t& phase, int32_t step, const RomTables& roms, int32_t bankOffset) {
+  phase = (phase + static_cast<uint32_t>(step)) & kPhaseMask;
+  return waveSample(roms, bankOffset, static_cast<int32_t>(phase >> kPhaseToSample));
+}
 
 double clip(double c) {
   // A NaN mix would stick in the filter state for good; it is silenced.
@@ -47,10 +63,10 @@ void Sarn2VST::renderBlock(float** /*inputs*/, float** outputs, int32_t sampleFr
 
   for (int32_t n = 0; n < sampleFrames; ++n) {
     const double releaseValue = release.load(std::memory_order_relaxed);
-    const double fall = 1.0 / (renderRate * (releaseValue * releaseValue * kReleaseScaleSeconds +
-                                             kReleaseMinimumSeconds));
+    const double fall =
+        1.0 / (renderRate * (releaseValue * releaseValue * kReleaseScaleSeconds + kReleaseMinimumSeconds));
     const float b = static_cast<float>(pitchBend.load(std::memory_order_relaxed) * 2.0 / 12.0);
-    const float factor = static_cast<float>(std::pow(2.0, static_cast<double>(b)));
+    const float factor = bendFactor(b);
     const bool twoOscillators = secondOscillatorOn.load(std::memory_order_relaxed) != 0;
 
     double sum = 0.0;
@@ -76,17 +92,15 @@ void Sarn2VST::renderBlock(float** /*inputs*/, float** outputs, int32_t sampleFr
       const uint16_t inc = roms.pitchTable[static_cast<size_t>(pitchIndex)];
       const int32_t s1 = truncateToInt32(inc * static_cast<double>(factor));
 
-      uint32_t& phase0 = phaseAccumulators[static_cast<size_t>(2 * v)];
-      phase0 = (phase0 + static_cast<uint32_t>(s1)) & kPhaseMask;
-      sum = sum + (waveSample(roms, waveBankOffset, static_cast<int32_t>(phase0 >> kPhaseToSample)) * kMixGain) * d;
-
+      const double x0 =
+          stepOscillator(phaseAccumulators[static_cast<size_t>(2 * v)], s1, roms, waveBankOffset);
+      sum = sum + (x0 * kMixGain) * d;
       if (twoOscillators) {
         // The detune scales the already truncated step.
         const int32_t s2 = truncateToInt32(s1 * kDetune);
-        uint32_t& phase1 = phaseAccumulators[static_cast<size_t>(2 * v + 1)];
-        phase1 = (phase1 + static_cast<uint32_t>(s2)) & kPhaseMask;
-        sum = sum +
-              (waveSample(roms, waveBankOffset, static_cast<int32_t>(phase1 >> kPhaseToSample)) * kMixGain) * d;
+        const double x1 =
+            stepOscillator(phaseAccumulators[static_cast<size_t>(2 * v + 1)], s2, roms, waveBankOffset);
+        sum = sum + (x1 * kMixGain) * d;
       }
     }
 

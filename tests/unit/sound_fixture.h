@@ -1,0 +1,116 @@
+// An instrument built over a ROM set written to a temporary directory, with
+// the small host-side helpers the sound tests share: rendering into a
+// buffer and sending MIDI as one event block.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "instrument/sarn2_vst.h"
+#include "tests/support/temp_rom_dir.h"
+#include "tools/romset/romset.h"
+
+namespace soundtest {
+
+using Midi = std::array<uint8_t, 3>;
+
+// An event block as a host lays it out: count, reserved word, then one
+// pointer per event. Events and pointers live as long as the block.
+class EventList {
+ public:
+  explicit EventList(const std::vector<Midi>& messages) : events(messages.size()) {
+    storage.resize(2 + messages.size() + 1, nullptr);
+    for (size_t i = 0; i < messages.size(); ++i) {
+      std::memset(&events[i], 0, sizeof(MidiEvent));
+      events[i].type = kMidiEventType;
+      events[i].byteSize = sizeof(MidiEvent);
+      for (size_t b = 0; b < 3; ++b) events[i].midiData[b] = static_cast<char>(messages[i][b]);
+      storage[2 + i] = &events[i];
+    }
+    block()->eventCount = static_cast<int32_t>(messages.size());
+  }
+  EventBlock* block() { return reinterpret_cast<EventBlock*>(storage.data()); }
+  // Replaces event i's pointer, e.g. with null.
+  void setPointer(size_t i, void* event) { storage[2 + i] = event; }
+  MidiEvent& event(size_t i) { return events[i]; }
+
+ private:
+  std::vector<MidiEvent> events;
+  std::vector<void*> storage;  // pointer-aligned: count + reserved fit in the first two words
+};
+
+class Instrument {
+ public:
+  explicit Instrument(const romset::RomSet& set) {
+    set.write(dir.path());
+    vst = std::make_unique<Sarn2VST>(nullptr, dir.path());
+  }
+  // Every ROM file missing.
+  Instrument() : vst(std::make_unique<Sarn2VST>(nullptr, dir.path())) {}
+
+  Sarn2VST* operator->() { return vst.get(); }
+  Sarn2VST& operator*() { return *vst; }
+
+  std::vector<float> render(int32_t frames) {
+    std::vector<float> output(static_cast<size_t>(frames > 0 ? frames : 0));
+    float* outputs[1] = {output.data()};
+    vst->renderBlock(nullptr, outputs, frames);
+    return output;
+  }
+  float renderOne() { return render(1)[0]; }
+
+  intptr_t midi(const std::vector<Midi>& messages) {
+    EventList list(messages);
+    return vst->processEvents(list.block());
+  }
+
+  std::vector<uint8_t> chunk() {
+    void* data = nullptr;
+    const int32_t size = vst->getChunk(&data, false);
+    const auto* bytes = static_cast<const uint8_t*>(data);
+    return std::vector<uint8_t>(bytes, bytes + size);
+  }
+  int32_t setChunk(std::vector<uint8_t> bytes) {
+    return vst->setChunk(bytes.data(), static_cast<intptr_t>(bytes.size()), false);
+  }
+
+ private:
+  testhost::TempDir dir;
+  std::unique_ptr<Sarn2VST> vst;
+};
+
+// A 20-byte state chunk from its fields.
+inline std::vector<uint8_t> makeChunk(int32_t preset, float release, float pitchBend, int32_t filter,
+                                      float reserved = 0.0f) {
+  std::vector<uint8_t> bytes(20);
+  std::memcpy(bytes.data() + 0, &preset, 4);
+  std::memcpy(bytes.data() + 4, &release, 4);
+  std::memcpy(bytes.data() + 8, &reserved, 4);
+  std::memcpy(bytes.data() + 12, &pitchBend, 4);
+  std::memcpy(bytes.data() + 16, &filter, 4);
+  return bytes;
+}
+
+// Full-size zero files with preset 0 set to one oscillator, no filter
+// codes: every test then sets only what it looks at.
+inline romset::RomSet plainRomSet() {
+  romset::RomSet set = romset::RomSet::blank();
+  for (int p = 0; p < romset::kPresetCount; ++p)
+    set.setPreset(p, romset::PresetRecord{}.control(0, 0, 0, false));
+  return set;
+}
+
+// A pitch table of 2048 entries, all zero except the given entries.
+inline std::vector<uint16_t> pitchTableWith(const std::vector<std::pair<int, uint16_t>>& entries) {
+  std::vector<uint16_t> table(romset::kTablePairs, 0);
+  for (const auto& [index, value] : entries) table[static_cast<size_t>(index)] = value;
+  return table;
+}
+
+// The pitch-table index a note reads (for notes 24 to 112).
+constexpr int pitchIndexOf(int note) { return 627 + 16 * (note - 24); }
+
+}  // namespace soundtest
