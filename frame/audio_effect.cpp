@@ -53,12 +53,17 @@ intptr_t AudioEffect::dispatcherEntry(EffectRecord* effect, int32_t opcode, int3
                                       void* ptr, float opt) {
   AudioEffect* object = owner(effect);
   if (object == nullptr) return 0;
-  try {
-    if (opcode == EffectOpcode::close) {
+  if (opcode == EffectOpcode::close) {
+    // The host lets go of the record after this call whatever happens, so
+    // the object goes even if its close operation fails.
+    try {
       object->dispatch(opcode, index, value, ptr, opt);
-      delete object;
-      return 1;
+    } catch (...) {
     }
+    delete object;
+    return 1;
+  }
+  try {
     return object->dispatch(opcode, index, value, ptr, opt);
   } catch (...) {
     return 0;

@@ -81,7 +81,11 @@ void AudioEffect::floatToText(float value, char* text, int32_t maxLen) {
   scratch[--position] = unitsDigit(integer);
   integer /= 10.0;
   ++count;
-  while (integer >= 1.0 && count < kFloatTextBudget) {
+  // Every integer digit is written, even past the budget (eight-digit
+  // values, seven-digit negative ones): dropping the leading digits would
+  // show a different number. The caller's maxLen still bounds the text, and
+  // such values get no fraction digits.
+  while (integer >= 1.0) {
     scratch[--position] = unitsDigit(integer);
     integer /= 10.0;
     ++count;
