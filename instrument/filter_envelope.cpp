@@ -1,8 +1,6 @@
 // Writing out the cutoff envelope from a preset record's six envelope bytes.
 #include "instrument/filter_envelope.h"
 
-#include <cstring>
-
 namespace {
 
 // Levels become bytes by truncation: the integer part, never rounded.
@@ -10,26 +8,19 @@ uint8_t levelByte(double v) { return static_cast<uint8_t>(static_cast<int32_t>(v
 
 }  // namespace
 
-FilterEnvelope::FilterEnvelope() : levels(new uint8_t[kMaxLength]) {
-  std::memset(levels.get(), 0, kMaxLength);
-}
-
-void FilterEnvelope::appendRepeated(uint8_t level, int32_t count) {
-  std::memset(levels.get() + length, level, static_cast<size_t>(count));
-  length += count;
-}
-
 void FilterEnvelope::rebuild(const uint8_t* record) {
-  length = 0;
+  storedLength = 0;
   if (record == nullptr) {
     append(kLevelWithoutRecord);
+    holdLevel = kLevelWithoutRecord;
+    length = 1;
     return;
   }
   const uint8_t rampStart = record[0];
   const uint8_t rampRate = record[1];
   const uint8_t rampEnd = record[2];
   const uint8_t glideTime = record[4];
-  const uint8_t holdLevel = record[6];
+  const uint8_t target = record[6];
   const uint8_t holdTime = record[8];
 
   // Ramp: upward only, by repeated addition rather than start + i * step,
@@ -52,7 +43,6 @@ void FilterEnvelope::rebuild(const uint8_t* record) {
   // Glide: a fixed number of equal steps toward the hold level; it stops
   // early only when it meets the target exactly.
   const int32_t glideSteps = glideTime != 0 ? glideTime * 10 : 100;
-  const double target = holdLevel;
   const double d = (v - target) / glideSteps;
   if (d != 0.0) {
     for (int32_t i = 0; i < glideSteps; ++i) {
@@ -63,6 +53,6 @@ void FilterEnvelope::rebuild(const uint8_t* record) {
     }
   }
 
-  const int32_t holdSamples = holdTime != 0 ? holdTime * 1000 : 22050;
-  appendRepeated(holdLevel, holdSamples);
+  holdLevel = target;
+  length = storedLength + (holdTime != 0 ? holdTime * 1000 : 22050);
 }

@@ -16,10 +16,9 @@ double Sarn2VST::filterSample(double input, double cutoffRange, double resonance
       level = filterEnvelope.back();
     }
   }
-
-  const double f = ResonantFilter::cutoffCoefficient(cutCode, level, cutoffRange);
-  const double fb = ResonantFilter::feedback(resCode, f, resonanceScale);
-  return filter.process(input, f, fb);
+  const ResonantFilter::Coefficients c =
+      ResonantFilter::coefficients(cutCode, resCode, level, cutoffRange, resonanceScale);
+  return filter.process(input, c.f, c.fb);
 }
 
 void Sarn2VST::rebuildFilterEnvelope() { rebuildFilterEnvelopeFor(preset.load(std::memory_order_relaxed)); }

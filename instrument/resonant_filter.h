@@ -17,6 +17,16 @@ struct ResonantFilter {
   // Feedback for a resonance code (0..3) at cutoff coefficient f.
   static double feedback(int32_t resCode, double f, double resonanceScale);
 
+  struct Coefficients {
+    double f;
+    double fb;
+  };
+  static Coefficients coefficients(int32_t cutCode, int32_t resCode, int32_t envelopeLevel, double cutoffRange,
+                                   double resonanceScale) {
+    const double f = cutoffCoefficient(cutCode, envelopeLevel, cutoffRange);
+    return {f, feedback(resCode, f, resonanceScale)};
+  }
+
   // One sample through both stages; returns the second stage.
   double process(double x, double f, double fb) {
     state1 = state1 + f * ((x - state1) + fb * (state1 - state2));

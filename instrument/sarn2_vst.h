@@ -76,6 +76,36 @@ class Sarn2VST : public AudioEffectX {
   void rebuildFilterEnvelopeFor(int32_t presetNumber);
   void renderSilence(float* output, int32_t sampleFrames);
 
+  // The block loop works in chunks: the voices add into mixBuffer, then the
+  // mix is clipped, filtered and written out.
+  static constexpr int32_t kRenderChunk = 256;
+  struct BlockSettings;
+  void mixVoice(Voice& voice, int32_t v, const BlockSettings& settings, int32_t count);
+  void writeUnfiltered(float* output, int32_t count);
+  void writeFiltered(float* output, int32_t count, uint8_t control);
+  const double* scaledBank(int32_t bankOffset);
+  const ResonantFilter::Coefficients* coefficientsFor(uint8_t control);
+
+  std::array<double, kRenderChunk> mixBuffer{};
+  // One wave bank decoded and scaled by the mix gain, for the bank offset
+  // it was made for (the wave table never changes after construction).
+  std::array<double, 512> scaledBankSamples{};
+  int32_t scaledBankOffset = -1;
+  // Cutoff and feedback for every envelope level, for the cutoff and
+  // resonance codes they were made for.
+  std::array<ResonantFilter::Coefficients, 256> coefficientTable{};
+  int32_t coefficientCodes = -1;
+  // The filter's state stops changing once a constant input has settled it
+  // (a decay reaching its last value). The settled point, as bit patterns,
+  // lets the following samples skip the arithmetic; it holds only for the
+  // same input, states and coefficients.
+  struct SettledFilter {
+    bool valid = false;
+    uint64_t input = 0, state1 = 0, state2 = 0, f = 0, fb = 0;
+    float output = 0.0f;
+  };
+  SettledFilter settled;
+
   // setChunk may come from any host thread while the audio thread reads the
   // envelope, so it never rebuilds the envelope itself: it publishes the
   // preset to rebuild for, and the audio thread rebuilds at its next block.

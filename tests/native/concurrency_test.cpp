@@ -127,6 +127,6 @@ TEST(Concurrency, RenderingAndMidiBesideChunksAndParameters) {
   FilterEnvelope expected;
   expected.rebuild(wholePresetRecord(vst.roms, 9));
   ASSERT_EQ(vst.filterEnvelope.size(), expected.size());
-  EXPECT_EQ(0, std::memcmp(vst.filterEnvelope.data(), expected.data(), static_cast<size_t>(expected.size())));
+  for (int32_t i = 0; i < expected.size(); ++i) ASSERT_EQ(vst.filterEnvelope[i], expected[i]) << "level " << i;
   for (float x : buffer) EXPECT_TRUE(x >= -1.0f && x <= 1.0f);
 }

@@ -34,12 +34,15 @@ romset::RomSet variedRomSet() {
 std::vector<uint8_t> envelopeFor(const romset::RomSet& set, int preset) {
   FilterEnvelope envelope;
   envelope.rebuild(set.preset(preset).bytes.data());
-  return std::vector<uint8_t>(envelope.data(), envelope.data() + envelope.size());
+  std::vector<uint8_t> levels;
+  for (int32_t i = 0; i < envelope.size(); ++i) levels.push_back(envelope[i]);
+  return levels;
 }
 
 std::vector<uint8_t> envelopeOf(Sarn2VST& vst) {
-  return std::vector<uint8_t>(vst.filterEnvelope.data(),
-                              vst.filterEnvelope.data() + vst.filterEnvelope.size());
+  std::vector<uint8_t> levels;
+  for (int32_t i = 0; i < vst.filterEnvelope.size(); ++i) levels.push_back(vst.filterEnvelope[i]);
+  return levels;
 }
 
 // Runs a script on two instruments: one as the plug-in runs it, one that

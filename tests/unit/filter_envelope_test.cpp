@@ -14,7 +14,9 @@ std::vector<uint8_t> build(uint8_t b0, uint8_t b1, uint8_t b2, uint8_t b4, uint8
   const romset::PresetRecord record = romset::PresetRecord{}.envelope(b0, b1, b2, b4, b6, b8);
   FilterEnvelope envelope;
   envelope.rebuild(record.bytes.data());
-  return std::vector<uint8_t>(envelope.data(), envelope.data() + envelope.size());
+  std::vector<uint8_t> levels;
+  for (int32_t i = 0; i < envelope.size(); ++i) levels.push_back(envelope[i]);
+  return levels;
 }
 
 std::vector<uint8_t> levels(std::initializer_list<int> values) {

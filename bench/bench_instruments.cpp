@@ -1,0 +1,79 @@
+#include "bench/bench_instruments.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <vector>
+
+#include "tools/romset/romset.h"
+
+namespace bench {
+
+namespace {
+
+constexpr int kChord[8] = {48, 52, 55, 59, 62, 65, 69, 72};
+
+struct RomDirectory {
+  std::string path;
+  RomDirectory() {
+    path = (std::filesystem::temp_directory_path() / ("sarn2-bench-" + std::to_string(::getpid()))).string() + "/";
+    romset::RomSet set = romset::RomSet::blank();
+    set.setPitchTable(romset::equalTemperedPitchTable());
+    for (int bank = 0; bank < romset::kBankCount; ++bank) {
+      std::vector<double> wave(romset::kSamplesPerBank);
+      for (int s = 0; s < romset::kSamplesPerBank; ++s)
+        wave[static_cast<size_t>(s)] = std::sin(2.0 * M_PI * (bank + 1) * s / romset::kSamplesPerBank) * 1.5;
+      set.setWaveBank(bank, wave);
+    }
+    for (int cut = 0; cut < 4; ++cut)
+      for (int res = 0; res < 4; ++res)
+        set.setPreset(presetFor(cut, res), romset::PresetRecord().envelope(200, 30, 255, 20, 90, 2).control(0, cut, res, true));
+    set.setPreset(kLongestEnvelopePreset, romset::PresetRecord().envelope(0, 1, 255, 255, 0, 255).control(1, 0, 3, true));
+    set.write(path);
+  }
+  ~RomDirectory() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path, ignored);
+  }
+};
+
+std::vector<uint8_t> midiBlock(const std::vector<std::array<uint8_t, 3>>& messages, std::vector<MidiEvent>& events) {
+  events.assign(messages.size(), MidiEvent{});
+  std::vector<uint8_t> block(2 * sizeof(intptr_t) + sizeof(void*) * (messages.size() + 1), 0);
+  auto* header = reinterpret_cast<EventBlock*>(block.data());
+  header->eventCount = static_cast<int32_t>(messages.size());
+  for (size_t i = 0; i < messages.size(); ++i) {
+    events[i].type = kMidiEventType;
+    for (int b = 0; b < 3; ++b) events[i].midiData[b] = static_cast<char>(messages[i][static_cast<size_t>(b)]);
+    header->events[i] = reinterpret_cast<Event*>(&events[i]);
+  }
+  return block;
+}
+
+void send(Sarn2VST& instrument, uint8_t status, uint8_t velocity) {
+  std::vector<std::array<uint8_t, 3>> messages;
+  for (int note : kChord) messages.push_back({status, static_cast<uint8_t>(note), velocity});
+  std::vector<MidiEvent> events;
+  std::vector<uint8_t> block = midiBlock(messages, events);
+  instrument.processEvents(block.data());
+}
+
+}  // namespace
+
+int presetFor(int cutoffCode, int resonanceCode) { return 4 * cutoffCode + resonanceCode; }
+
+const std::string& romDirectory() {
+  static RomDirectory directory;
+  return directory.path;
+}
+
+std::unique_ptr<Sarn2VST> makeInstrument(int preset) {
+  auto instrument = std::make_unique<Sarn2VST>(nullptr, romDirectory());
+  instrument->setProgram(preset);
+  return instrument;
+}
+
+void holdEightNotes(Sarn2VST& instrument) { send(instrument, 0x90, 100); }
+void releaseAllNotes(Sarn2VST& instrument) { send(instrument, 0x80, 0); }
+
+}  // namespace bench

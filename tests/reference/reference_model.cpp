@@ -1,0 +1,155 @@
+#include "tests/reference/reference_model.h"
+
+#include <cmath>
+
+#include "instrument/sarn2_vst.h"
+
+namespace reference {
+
+namespace {
+
+int32_t trunc32(double value) {
+  if (!(value == value)) return 0;
+  if (value >= 2147483647.0) return INT32_MAX;
+  if (value <= -2147483648.0) return INT32_MIN;
+  return static_cast<int32_t>(value);
+}
+
+double clip(double c) {
+  if (!(c == c)) return 0.0;
+  if (c > 1.0) return 1.0;
+  if (c < -1.0) return -1.0;
+  return c;
+}
+
+double filterSample(Sarn2VST& s, double x, double cutoffRange, double resonanceScale) {
+  const int32_t p = clampPreset(s.preset.load());
+  const size_t i = static_cast<size_t>(0x2400 + 32 * p + 15);
+  const int32_t b = i < s.roms.romImage.size() ? s.roms.romImage[i] : 0;
+  const int32_t cutCode = (b >> 3) & 3;
+  const int32_t resCode = (b >> 5) & 3;
+  const double k3 = 0.3333333333333333;
+  const double h = cutCode * k3;
+  int32_t e = 128;
+  if (!s.filterEnvelope.empty()) {
+    if (s.filterEnvelopePos < s.filterEnvelope.size()) {
+      e = s.filterEnvelope[s.filterEnvelopePos];
+      s.filterEnvelopePos = s.filterEnvelopePos + 1;
+    } else {
+      e = s.filterEnvelope[s.filterEnvelope.size() - 1];
+    }
+  }
+  const double c = e * ((1 - h) / 255) + h;
+  double f = (c * cutoffRange + (1 - cutoffRange)) + 0.042;
+  if (f > 0.99) f = 0.99;
+  double q = (resCode * k3) * resonanceScale;
+  if (resCode != 0) q = q - 0.01;
+  const double fb = q + q / (1 - f);
+  s.filter.state1 = s.filter.state1 + f * ((x - s.filter.state1) + fb * (s.filter.state1 - s.filter.state2));
+  s.filter.state2 = s.filter.state2 + f * (s.filter.state1 - s.filter.state2);
+  return s.filter.state2;
+}
+
+}  // namespace
+
+void renderBlock(Sarn2VST& s, float* output, int32_t sampleFrames) {
+  s.applyPendingEnvelopeRebuild();
+  const float r = s.getSampleRate();
+  s.renderRate = r > 0.0f ? r : 44100.0;
+  if (s.roms.romImage.empty() || s.roms.waveTable.empty()) {
+    for (int32_t n = 0; n < sampleFrames; ++n) output[n] = 0.0f;
+    return;
+  }
+  s.waveBankOffset = 0;
+  const int32_t p = clampPreset(s.preset.load());
+  const size_t i = static_cast<size_t>(9216 + 32 * p + 15);
+  if (i < s.roms.romImage.size()) s.waveBankOffset = (s.roms.romImage[i] & 7) * 1024;
+
+  const auto& pitch = s.roms.pitchTable;
+  const auto& wave = s.roms.waveTable;
+  for (int32_t n = 0; n < sampleFrames; ++n) {
+    double sum = 0.0;
+    for (int32_t v = 0; v < 8; ++v) {
+      Voice& voice = s.voices[static_cast<size_t>(v)];
+      if (voice.state == VoiceState::free) continue;
+      double d = 1.0;
+      if (voice.state == VoiceState::released) {
+        const double rel = s.release.load();
+        const double lowered = voice.level - 1 / (s.renderRate * (rel * rel * 3.45 + 0.05));
+        if (!(lowered > 0.0) || lowered == voice.level) {
+          voice.state = VoiceState::free;
+          voice.level = 0.0;
+          continue;
+        }
+        voice.level = lowered;
+        d = voice.level;
+      }
+      int64_t k = voice.note - int64_t{24};
+      if (k < 0) k = 0;
+      int64_t index = 627 + 16 * k;
+      if (index >= static_cast<int64_t>(pitch.size())) index = static_cast<int64_t>(pitch.size()) - 2;
+      if (index < 0) continue;
+      const uint16_t inc = pitch[static_cast<size_t>(index)];
+      const float b = static_cast<float>(s.pitchBend.load() * 2.0 / 12.0);
+      const double power = std::pow(2.0, static_cast<double>(b));
+      // Beyond the float range the factor is infinite, as IEEE rounding gives.
+      const float factor = power >= 0x1.ffffffp+127 ? INFINITY : static_cast<float>(power);
+      const int32_t s1 = trunc32(inc * static_cast<double>(factor));
+      const int oscillators = s.secondOscillatorOn.load() != 0 ? 2 : 1;
+      for (int o = 0; o < oscillators; ++o) {
+        const int32_t step = o == 0 ? s1 : trunc32(s1 * 1.008);
+        uint32_t& phase = s.phaseAccumulators[static_cast<size_t>(2 * v + o)];
+        const uint32_t a = (phase + static_cast<uint32_t>(step)) & 0xFFFFF;
+        phase = a;
+        const uint32_t j = a >> 11;
+        double x = 0.0;
+        const size_t at = static_cast<size_t>(s.waveBankOffset) + 2 * j;
+        if (at + 1 < wave.size()) {
+          const double magnitude = ((wave[at + 1] & 3) << 8 | wave[at]) / 512.0;
+          x = (wave[at + 1] & 4) != 0 ? magnitude : -magnitude;
+        }
+        sum = sum + (x * 0.035) * d;
+      }
+    }
+    double c = clip(sum);
+    if (s.filterOn.load()) c = clip(filterSample(s, c * 256.0, 0.99, 0.8) * 0.00390625);
+    output[n] = static_cast<float>(c);
+  }
+}
+
+std::vector<uint8_t> filterEnvelope(const uint8_t* record) {
+  std::vector<uint8_t> levels;
+  if (record == nullptr) return {128};
+  const double b0 = record[0], b1 = record[1], b2 = record[2], b4 = record[4], b6 = record[6],
+               b8 = record[8];
+  double v = b0;
+  const double s = b1 != 0 ? b1 * 0.1 : 1.0;
+  if (v < b2) {
+    while (true) {
+      levels.push_back(static_cast<uint8_t>(static_cast<int>(v)));
+      v = v + s;
+      if (v > 255) {
+        v = 255;
+        break;
+      }
+      if (!(v < b2)) break;
+    }
+  } else {
+    levels.push_back(static_cast<uint8_t>(b0));
+  }
+  const int n = b4 != 0 ? static_cast<int>(b4) * 10 : 100;
+  const double d = (v - b6) / n;
+  if (d != 0) {
+    for (int step = 0; step < n; ++step) {
+      v = v - d;
+      if ((d > 0 && v < b6) || (d < 0 && v > b6)) v = b6;
+      levels.push_back(static_cast<uint8_t>(static_cast<int>(v)));
+      if (v == b6) break;
+    }
+  }
+  const int m = b8 != 0 ? static_cast<int>(b8) * 1000 : 22050;
+  levels.insert(levels.end(), static_cast<size_t>(m), static_cast<uint8_t>(b6));
+  return levels;
+}
+
+}  // namespace reference
