@@ -1,0 +1,36 @@
+// Running the built sarn2 program as a user would, and reading what it
+// writes.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace tooltest {
+
+struct ToolRun {
+  int status = -1;  // exit status, or -1 when the program did not exit normally
+  std::string out;
+  std::string err;
+};
+
+// Runs sarn2 with the arguments. XDG_DATA_HOME points at an empty private
+// directory unless env sets it, so no run ever sees the user's own ROMs.
+ToolRun runSarn2(const std::vector<std::string>& args,
+                 const std::vector<std::pair<std::string, std::string>>& env = {});
+
+struct Wav {
+  int rate = 0;
+  int channels = 0;
+  int format = 0;  // libsndfile format word
+  std::vector<float> samples;
+};
+// The file's first channel; rate 0 when it cannot be read.
+Wav readWav(const std::string& path);
+
+std::vector<std::string> directoryEntries(const std::string& directory);
+std::vector<uint8_t> readBytes(const std::string& path);
+void writeBytes(const std::string& path, const std::vector<uint8_t>& bytes);
+
+}  // namespace tooltest

@@ -1,0 +1,135 @@
+// sarn2: render MIDI files through the instrument (or any plug-in of its
+// interface), inspect a ROM directory, write the demo ROM set, draw a WAV.
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <exception>
+
+#include "tools/sarn2/demo_roms_command.h"
+#include "tools/sarn2/inspect_command.h"
+#include "tools/sarn2/output_file.h"
+#include "tools/sarn2/plot_wav_command.h"
+#include "tools/sarn2/render_command.h"
+#include "tools/sarn2/tool_error.h"
+
+using namespace sarn2tool;
+
+namespace {
+
+constexpr double kMaxTailSeconds = 3600.0;
+
+std::optional<double> parseTail(const std::string& text) {
+  if (text == "auto") return std::nullopt;
+  size_t used = 0;
+  double seconds = -1.0;
+  try {
+    seconds = std::stod(text, &used);
+  } catch (const std::exception&) {
+    used = 0;
+  }
+  if (used != text.size() || !(seconds >= 0.0 && seconds <= kMaxTailSeconds))
+    throw UsageError("--tail: '" + text + "' is neither 'auto' nor a number of seconds from 0 to 3600");
+  return seconds;
+}
+
+SampleFormat parseFormat(const std::string& text) {
+  if (text == "pcm16") return SampleFormat::pcm16;
+  if (text == "pcm24") return SampleFormat::pcm24;
+  return SampleFormat::float32;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app{
+      "Render MIDI files through the Tavrel Sarn2 instrument and inspect its ROM data.\n"
+      "Exit status: 0 success, 1 a file, library or render failed, 2 bad command line."};
+  app.require_subcommand(1);
+
+  RenderOptions render;
+  std::string filter, tail = "auto", format = "float";
+  std::optional<int> preset;
+  std::optional<float> release;
+  CLI::App* renderCommand = app.add_subcommand(
+      "render",
+      "Play a Standard MIDI File through a plug-in into a mono WAV file (output 0 of the plug-in).");
+  renderCommand->add_option("midi", render.midiPath, "MIDI file, format 0 or 1")->required();
+  renderCommand->add_option("-o,--output", render.outputPath, "WAV file to write")->required();
+  renderCommand->add_option("--plugin", render.pluginPath,
+                            "plug-in library (default: the sarn2.so beside this program)");
+  renderCommand->add_option("--rate", render.sampleRate, "sample rate in Hz")
+      ->check(CLI::Range(8000, 384000))
+      ->capture_default_str();
+  renderCommand->add_option("--block", render.blockSize, "largest audio block in samples")
+      ->check(CLI::Range(1, 8192))
+      ->capture_default_str();
+  renderCommand->add_option("--preset", preset, "preset 0-31, set through the Preset parameter")
+      ->check(CLI::Range(0, 31));
+  renderCommand->add_option("--release", release, "Release parameter, 0.0-1.0")->check(CLI::Range(0.0, 1.0));
+  renderCommand->add_option("--filter", filter, "Filter parameter")->check(CLI::IsMember({"on", "off"}));
+  renderCommand->add_option("--load-state", render.loadStatePath,
+                            "state chunk file to load before the options above apply");
+  renderCommand->add_option("--save-state", render.saveStatePath,
+                            "write the state chunk as set up, before the piece plays");
+  renderCommand
+      ->add_option("--tail", tail,
+                   "seconds to render after the piece ends, or 'auto': until 0.5 s of silence, "
+                   "at most 30 s")
+      ->capture_default_str();
+  renderCommand->add_option("--format", format, "WAV sample format")
+      ->check(CLI::IsMember({"float", "pcm16", "pcm24"}))
+      ->capture_default_str();
+  renderCommand->add_option("--rom-dir", render.romDirectory,
+                            "ROM directory for the instrument instead of its usual one");
+
+  std::string inspectDirectory, plotPath;
+  CLI::App* inspectCommand =
+      app.add_subcommand("inspect", "Report what the instrument makes of a ROM directory, with warnings.");
+  inspectCommand->add_option("romdir", inspectDirectory,
+                             "ROM directory (default: the one the instrument reads)");
+  inspectCommand->add_option("--plot", plotPath, "draw the wave banks and filter envelopes (.png or .svg)");
+
+  std::string demoDirectory;
+  bool force = false;
+  CLI::App* demoCommand =
+      app.add_subcommand("make-demo-roms", "Write the demo ROM set (ten files) into a directory.");
+  demoCommand->add_option("dir", demoDirectory, "directory to write")->required();
+  demoCommand->add_flag("--force", force, "replace ROM files already in the directory");
+
+  std::string wavPath, picturePath;
+  CLI::App* plotCommand = app.add_subcommand("plot-wav", "Draw a WAV file's waveform and spectrogram.");
+  plotCommand->add_option("wav", wavPath, "WAV file")->required();
+  plotCommand->add_option("-o,--output", picturePath, "picture to write (.png or .svg)")->required();
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    const int status = app.exit(e);
+    return status == 0 ? kExitOk : kExitUsage;
+  }
+
+  installInterruptCleanup();
+  try {
+    if (*renderCommand) {
+      render.preset = preset;
+      render.release = release;
+      if (!filter.empty()) render.filterOn = filter == "on";
+      render.tailSeconds = parseTail(tail);
+      render.format = parseFormat(format);
+      return runRender(render);
+    }
+    if (*inspectCommand) return runInspect(inspectDirectory, plotPath);
+    if (*demoCommand) return runMakeDemoRoms(demoDirectory, force);
+    if (*plotCommand) return runPlotWav(wavPath, picturePath);
+  } catch (const UsageError& e) {
+    std::fprintf(stderr, "sarn2: %s\nRun with --help for more information.\n", e.what());
+    return kExitUsage;
+  } catch (const ToolError& e) {
+    std::fprintf(stderr, "sarn2: error: %s\n", e.what());
+    return kExitFailure;
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "sarn2: error: %s\n", e.what());
+    return kExitFailure;
+  }
+  return kExitUsage;
+}

@@ -1,0 +1,184 @@
+#include "tools/sarn2/render_command.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+
+#include "tools/sarn2/hosted_plugin.h"
+#include "tools/sarn2/midi_schedule.h"
+#include "tools/sarn2/render_progress.h"
+#include "tools/sarn2/rom_dir_override.h"
+#include "tools/sarn2/tool_error.h"
+
+namespace fs = std::filesystem;
+
+namespace sarn2tool {
+
+namespace {
+
+constexpr int32_t kSarn2Presets = 32;
+constexpr double kSilenceLevel = 1e-6;
+constexpr double kSilenceSeconds = 0.5;
+constexpr double kMaxAutoTailSeconds = 30.0;
+constexpr int64_t kMaxStateFileBytes = 1 << 20;
+
+std::vector<uint8_t> readStateFile(const std::string& path) {
+  std::error_code error;
+  if (!fs::is_regular_file(path, error)) throw ToolError("cannot read state file " + path + ": no such file");
+  const auto size = fs::file_size(path, error);
+  if (error || size > kMaxStateFileBytes)
+    throw ToolError("state file " + path + " is not a state chunk (" + std::to_string(size) + " bytes)");
+  std::ifstream in(path, std::ios::binary);
+  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (!in.good() && !in.eof()) throw ToolError("cannot read state file " + path);
+  return bytes;
+}
+
+std::string decibels(double level) {
+  if (level <= 0.0) return "-inf dBFS";
+  char text[32];
+  std::snprintf(text, sizeof(text), "%.1f dBFS", 20.0 * std::log10(level));
+  return text;
+}
+
+// Settings the options ask for, applied after any loaded state so that
+// they override it.
+void applySettings(HostedPlugin& plugin, const RenderOptions& options, const std::string& name) {
+  if (options.preset) {
+    const int32_t n = *options.preset;
+    if (auto index = plugin.findParameter("Preset")) {
+      // n / 31 comes back through the parameter's n * 31 + 0.5 as exactly n.
+      const auto value = static_cast<float>(static_cast<double>(n) / (kSarn2Presets - 1));
+      plugin.setParameter(*index, value);
+      if (plugin.getParameter(*index) != value)
+        throw ToolError(name + " did not take preset " + std::to_string(n) + " through its Preset parameter");
+    } else if (n < plugin.programCount()) {
+      plugin.dispatch(EffectOpcode::setProgram, 0, n);
+    } else {
+      throw ToolError(name + " has no Preset parameter and no program " + std::to_string(n));
+    }
+  }
+  const auto setNamed = [&](const char* parameter, const char* option, float value) {
+    const auto index = plugin.findParameter(parameter);
+    if (!index) throw ToolError(name + " has no parameter named " + parameter + " for " + option);
+    plugin.setParameter(*index, value);
+  };
+  if (options.release) setNamed("Release", "--release", *options.release);
+  if (options.filterOn) setNamed("Filter", "--filter", *options.filterOn ? 1.0f : 0.0f);
+}
+
+}  // namespace
+
+std::string defaultPluginPath() {
+  std::error_code error;
+  const fs::path directory = fs::read_symlink("/proc/self/exe", error).parent_path();
+  const fs::path beside = directory / "sarn2.so";
+  const fs::path installed = (directory / ".." / "lib" / "vst" / "sarn2.so").lexically_normal();
+  for (const fs::path& candidate : {beside, installed})
+    if (fs::is_regular_file(candidate, error)) return candidate.string();
+  throw ToolError("no plug-in library found at " + beside.string() + " or " + installed.string() +
+                  "; name one with --plugin");
+}
+
+int runRender(const RenderOptions& options) {
+  // Everything that can be checked before any work is checked first, and
+  // the output files exist only under temporary names until the end.
+  std::vector<uint8_t> loadedState;
+  if (!options.loadStatePath.empty()) loadedState = readStateFile(options.loadStatePath);
+  const MidiSchedule schedule = readMidiSchedule(options.midiPath, options.sampleRate);
+  const std::string pluginPath = options.pluginPath.empty() ? defaultPluginPath() : options.pluginPath;
+
+  WavWriter wav(options.outputPath, options.sampleRate, options.format);
+  std::unique_ptr<OutputFile> stateOut;
+  if (!options.saveStatePath.empty()) stateOut = std::make_unique<OutputFile>(options.saveStatePath);
+
+  std::unique_ptr<RomDirOverride> romOverride;
+  if (!options.romDirectory.empty()) romOverride = std::make_unique<RomDirOverride>(options.romDirectory);
+
+  HostedPlugin plugin(pluginPath, static_cast<float>(options.sampleRate), options.blockSize);
+  const std::string name = fs::path(pluginPath).filename().string();
+
+  if (!loadedState.empty() || stateOut) {
+    if (!plugin.keepsStateAsChunk()) throw ToolError(name + " keeps no state chunk to load or save");
+  }
+  if (!options.loadStatePath.empty()) {
+    const size_t expected = plugin.getChunk().size();
+    if (loadedState.size() != expected)
+      throw ToolError("state file " + options.loadStatePath + " is " + std::to_string(loadedState.size()) +
+                      " bytes, but " + name + " keeps a state of " + std::to_string(expected) + " bytes");
+    if (!plugin.setChunk(loadedState))
+      throw ToolError(name + " refused the state in " + options.loadStatePath);
+  }
+  applySettings(plugin, options, name);
+  // The state as the options set it up, before the piece changes anything,
+  // so that --load-state with this file reproduces the same render.
+  std::vector<uint8_t> savedState;
+  if (stateOut) savedState = plugin.getChunk();
+
+  plugin.startProcessing();
+
+  const double rate = options.sampleRate;
+  const int64_t musicEnd = schedule.endSample;
+  const bool autoTail = !options.tailSeconds.has_value();
+  const int64_t end = musicEnd + std::llround((autoTail ? kMaxAutoTailSeconds : *options.tailSeconds) * rate);
+  const int64_t silenceNeeded = std::llround(kSilenceSeconds * rate);
+
+  RenderProgress progress(isatty(STDERR_FILENO) != 0, autoTail ? musicEnd : end, rate);
+  const auto started = std::chrono::steady_clock::now();
+  std::vector<MidiMessage> batch;
+  size_t next = 0;
+  int64_t position = 0;
+  int64_t silentRun = 0;
+  double peak = 0.0;
+  double sumSquares = 0.0;
+  bool done = false;
+  while (!done && position < end) {
+    batch.clear();
+    while (next < schedule.messages.size() && schedule.messages[next].sample <= position)
+      batch.push_back(schedule.messages[next++].message);
+    if (!batch.empty()) plugin.sendMidi(batch);
+
+    // Blocks end at the next event, so that it starts the following block
+    // on its exact sample.
+    int64_t frames = std::min<int64_t>(options.blockSize, end - position);
+    if (next < schedule.messages.size()) frames = std::min(frames, schedule.messages[next].sample - position);
+    const float* out = plugin.process(static_cast<int32_t>(frames));
+
+    int64_t kept = frames;
+    for (int64_t i = 0; i < frames; ++i) {
+      const double x = out[i];
+      peak = std::max(peak, std::fabs(x));
+      sumSquares += x * x;
+      silentRun = std::fabs(x) < kSilenceLevel ? silentRun + 1 : 0;
+      if (autoTail && position + i + 1 >= musicEnd && silentRun >= silenceNeeded) {
+        kept = i + 1;
+        done = true;
+        break;
+      }
+    }
+    wav.write(out, kept);
+    position += kept;
+    progress.update(position);
+  }
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  progress.finish();
+
+  wav.finish();
+  if (stateOut) stateOut->writeAndCommit(savedState.data(), savedState.size());
+
+  const double length = position / rate;
+  const double rms = position > 0 ? std::sqrt(sumSquares / static_cast<double>(position)) : 0.0;
+  std::printf("%s: %.2f s at %d Hz (%s), peak %.4f (%s), RMS %.4f (%s), %.1fx real time\n",
+              options.outputPath.c_str(), length, options.sampleRate, sampleFormatName(options.format), peak,
+              decibels(peak).c_str(), rms, decibels(rms).c_str(), seconds > 0.0 ? length / seconds : 0.0);
+  return kExitOk;
+}
+
+}  // namespace sarn2tool
