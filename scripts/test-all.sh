@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds the three targets and runs the whole test suite on each: natively,
-# and under wine for the 32-bit and 64-bit Windows DLLs.
+# The whole test suite: the three targets (natively, and under wine for the
+# 32-bit and 64-bit Windows DLLs), then the native suite under the
+# sanitizers and a bounded run of every fuzz target.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -10,3 +11,6 @@ for preset in native win32 win64; do
   cmake --build --preset "$preset"
   ctest --preset "$preset"
 done
+
+./scripts/test-sanitizers.sh
+./scripts/fuzz.sh

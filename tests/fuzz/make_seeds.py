@@ -1,0 +1,137 @@
+#!/usr/bin/env python3
+"""Writes the seed corpora of the fuzz targets (tests/fuzz/corpus/<target>/).
+
+Each seed is a small, valid-looking input in the target's own format (see
+the comment at the top of each *_fuzz.cpp), chosen to start the fuzzer at
+the interesting places: exact-size and wrong-size chunks, every MIDI message
+kind, ROM sets that are whole, short, missing or unreadable, and every
+opcode. Run it again after changing an input format.
+"""
+import os
+import struct
+import sys
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+
+def chunk(preset=0, release=0.5, reserved=0.0, bend=0.0, filter_on=1, raw_release=None, raw_bend=None):
+    rel = struct.pack("<I", raw_release) if raw_release is not None else struct.pack("<f", release)
+    bnd = struct.pack("<I", raw_bend) if raw_bend is not None else struct.pack("<f", bend)
+    return struct.pack("<i", preset) + rel + struct.pack("<f", reserved) + bnd + struct.pack("<i", filter_on)
+
+
+def chunk_seeds():
+    return {
+        "fresh": bytes([0x03]) + chunk(),
+        "preset-minus-3": bytes([0x21]) + chunk(preset=-3),
+        "preset-99-filter-2": bytes([0x47]) + chunk(preset=99, filter_on=2),
+        "nan-release-inf-bend": bytes([0x15]) + chunk(preset=7, raw_release=0x7FC00001, raw_bend=0x7F800000),
+        "huge-release": bytes([0x02]) + chunk(preset=31, release=3.0e38, bend=-1.0),
+        "negative-release-filter-off": bytes([0x0B]) + chunk(preset=16, release=-2.0, bend=0.5, filter_on=0),
+        "empty": bytes([0x01]),
+        "nineteen-bytes": bytes([0x03]) + chunk()[:19],
+        "twenty-one-bytes": bytes([0x03]) + chunk() + b"\x00",
+        "forty-bytes": bytes([0x03]) + chunk() + chunk(preset=5),
+    }
+
+
+def midi(status, d1, d2, type_byte=0x00):
+    return bytes([type_byte, status, d1, d2])
+
+
+def block(events, mode=0):
+    return bytes([0, (mode << 4) | len(events)]) + b"".join(events)
+
+
+def render(frames):
+    return bytes([1]) + struct.pack("<H", frames)
+
+
+def events_seeds():
+    chord = [midi(0x90, n, 100) for n in (48, 52, 55, 60)]
+    offs = [midi(0x80, n, 64) for n in (48, 52, 55, 60)]
+    return {
+        "chord": block(chord) + render(2048) + block(offs) + render(4096),
+        "nine-notes": block([midi(0x90 | c, 40 + 3 * c, 90) for c in range(9)]) + render(1024),
+        "bends-and-programs": block([midi(0xC0, 37, 0), midi(0x90, 69, 100), midi(0xE0, 0x7F, 0x7F)])
+        + render(512) + block([midi(0xE0, 0, 0), midi(0xC3, 0xFF, 0)]) + render(512),
+        "velocity-zero-and-200": block([midi(0x90, 60, 100), midi(0x99, 60, 0), midi(0x90, 64, 200)]) + render(256),
+        "odd-counts": block([midi(0x90, 60, 100)] * 3, mode=13) + block([midi(0x90, 62, 100)] * 4, mode=15)
+        + block([midi(0x90, 64, 100)] * 2, mode=14) + render(256),
+        "other-types-and-null": block([midi(0x90, 60, 100, 0xE6), midi(0x90, 61, 100, 0xDF), midi(0x90, 62, 100)])
+        + render(300),
+        "controls": block([midi(0x90, 60, 100), midi(0xB0, 64, 127), midi(0xB0, 123, 0), midi(0xF0, 1, 2)])
+        + render(128),
+        "zero-and-negative-blocks": block(chord) + render(0) + bytes([1, 0x10, 0x80]) + render(64),
+        "parameters-and-rates": block(chord) + bytes([2, 1]) + struct.pack("<f", 1.0) + bytes([3])
+        + struct.pack("<f", 48000.0) + render(1000) + bytes([2, 2]) + struct.pack("<f", 0.0) + bytes([3])
+        + struct.pack("<I", 0x7FC00000) + render(1000) + bytes([4, 1]) + block(offs) + render(2000),
+    }
+
+
+ROM_NAMES = ["DD1", "DD2", "DD13", "DD14", "DD16", "DD18", "DD19", "DD27", "DD28", "Midi_DD2"]
+
+
+def roms(sizes, preset=0, pool=b"", modes=None):
+    modes = modes or [1 if s is not None else 0 for s in sizes]
+    head = b"".join(struct.pack("<BH", m, s or 0) for m, s in zip(modes, sizes))
+    return head + bytes([preset]) + pool
+
+
+def pool_bytes():
+    # A varied byte pattern: sample-like pairs and preset-like bytes.
+    return bytes((i * 37 + (i >> 3) * 11) & 0xFF for i in range(251))
+
+
+def roms_seeds():
+    full = [2048] * 10
+    return {
+        "full-size": roms(full, preset=5, pool=pool_bytes()),
+        "all-missing": roms([None] * 10),
+        "short-wave-file": roms([2048, 2048, 1000, 2048, 2048, 2048, 2048, 2048, 2048, 2048], preset=31,
+                                pool=pool_bytes()),
+        "image-9247-bytes": roms([2048, 2048, 2048, 2048, 1055, None, None, None, None, None], pool=pool_bytes()),
+        "image-10239-bytes": roms([2048, 2048, 2048, 2048, 2047, None, None, None, None, None], preset=31,
+                                  pool=pool_bytes()),
+        "tiny-pitch-table": roms([1, 1, 2048, 2048, 2048, 2048, 2048, 2048, 2048, 2048], pool=pool_bytes()),
+        "directory-and-empty": roms([2048, 0, 2048, 2048, 2048, 2048, 2048, 2048, 2048, 2048], pool=pool_bytes(),
+                                    modes=[2, 1, 1, 1, 1, 1, 1, 1, 1, 1]),
+        "oversized-files": roms([16383] * 10, preset=17, pool=pool_bytes()),
+    }
+
+
+def call(opcode, index=0, value=0, opt=0.0, kind=0):
+    return bytes([kind, opcode]) + struct.pack("<iif", index, value, opt)
+
+
+def dispatch_seeds():
+    note = bytes([6, 0x90, 60, 100])
+    render_ = bytes([7]) + struct.pack("<H", 1024)
+    every = b"".join(call(op, index=1, value=1) for op in range(80) if op != 1)
+    return {
+        "every-opcode": note + every + render_,
+        "texts": b"".join(call(op, index=i) for op in (5, 6, 7, 8) for i in (0, 1, 2, 3, -1)) + render_,
+        "rates-and-processing": note + call(10, opt=48000.0) + call(12, value=1) + render_ + call(10, opt=0.0)
+        + call(11, value=-5) + call(12, value=0) + render_,
+        "chunks": note + call(23) + call(24, value=20) + call(24, value=19) + call(24, value=-1) + render_,
+        "out-of-range": b"".join(bytes([0, sel]) + struct.pack("<iif", 0, 0, 0.0) for sel in range(80, 94))
+        + bytes([0, 0xFF]) + struct.pack("<i", -2147483648) + struct.pack("<iif", 5, 5, 1.0) + render_,
+        "parameters": bytes([5]) + struct.pack("<if", 0, 0.5) + bytes([5]) + struct.pack("<if", 1, 1.0e30)
+        + bytes([5]) + struct.pack("<iI", 2, 0x7FC00000) + bytes([5]) + struct.pack("<if", 3, 1.0) + note + render_,
+        "negative-program": call(2, value=-7) + note + render_ + call(3),
+    }
+
+
+def main():
+    targets = {"chunk": chunk_seeds(), "events": events_seeds(), "roms": roms_seeds(), "dispatch": dispatch_seeds()}
+    for target, seeds in targets.items():
+        directory = os.path.join(HERE, "corpus", target)
+        os.makedirs(directory, exist_ok=True)
+        for name, data in seeds.items():
+            with open(os.path.join(directory, name), "wb") as f:
+                f.write(data)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
