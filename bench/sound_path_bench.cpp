@@ -31,18 +31,23 @@ void countAudio(benchmark::State& state, double frames) {
   state.counters["rt"] = benchmark::Counter(frames / kRate, benchmark::Counter::kIsRate);
 }
 
-// (a) eight held voices, second oscillator on, filter on.
-void EightVoices(benchmark::State& state, Impl impl) {
-  auto instrument = bench::makeInstrument(bench::presetFor(1, 2));
-  bench::holdEightNotes(*instrument);
+// Renders one block per iteration from an instrument set up by the caller.
+void renderBlocks(benchmark::State& state, Impl impl, Sarn2VST& instrument) {
   std::vector<float> output(kBlock);
   double frames = 0;
   for (auto _ : state) {
-    render(impl, *instrument, output.data(), kBlock);
+    render(impl, instrument, output.data(), kBlock);
     benchmark::DoNotOptimize(output.data());
     frames += kBlock;
   }
   countAudio(state, frames);
+}
+
+// (a) eight held voices, second oscillator on, filter on.
+void EightVoices(benchmark::State& state, Impl impl) {
+  auto instrument = bench::makeInstrument(bench::presetFor(1, 2));
+  bench::holdEightNotes(*instrument);
+  renderBlocks(state, impl, *instrument);
 }
 
 // (b) one voice, filter off.
@@ -50,14 +55,7 @@ void OneVoiceFilterOff(benchmark::State& state, Impl impl) {
   auto instrument = bench::makeInstrument(bench::presetFor(0, 0));
   instrument->setParameter(Sarn2VST::filterParameter, 0.0f);
   instrument->noteOn(60);
-  std::vector<float> output(kBlock);
-  double frames = 0;
-  for (auto _ : state) {
-    render(impl, *instrument, output.data(), kBlock);
-    benchmark::DoNotOptimize(output.data());
-    frames += kBlock;
-  }
-  countAudio(state, frames);
+  renderBlocks(state, impl, *instrument);
 }
 
 // (c) the filter decaying in silence after every voice has ended: two
