@@ -6,7 +6,7 @@
 #include <exception>
 
 #include "tools/sarn2/demo_roms_command.h"
-#include "tools/sarn2/inspect_command.h"
+#include "tools/sarn2/rom_check_command.h"
 #include "tools/sarn2/output_file.h"
 #include "tools/sarn2/plot_wav_command.h"
 #include "tools/sarn2/render_command.h"

@@ -1,4 +1,4 @@
-#include "tools/sarn2/inspect_command.h"
+#include "tools/sarn2/rom_check_command.h"
 
 #include <cstdio>
 
