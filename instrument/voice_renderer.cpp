@@ -168,8 +168,8 @@ void Sarn2VST::writeUnfiltered(float* output, int32_t count) {
 void Sarn2VST::writeFiltered(float* output, int32_t count, uint8_t control) {
   const ResonantFilter::Coefficients* table = coefficientsFor(control);
   const double* mix = mixBuffer.data();
-  double state1 = filter.state1;
-  double state2 = filter.state2;
+  // Worked on as a local copy so that the states stay in registers.
+  ResonantFilter local = filter;
   int32_t n = 0;
 
   // While the envelope still moves, every sample takes its own level.
@@ -180,26 +180,19 @@ void Sarn2VST::writeFiltered(float* output, int32_t count, uint8_t control) {
     int32_t pos = filterEnvelopePos;
     for (; n < count && pos < variable; ++n, ++pos) {
       const ResonantFilter::Coefficients& c = table[levels[pos]];
-      const double x = clip(mix[n]) * kFilterInputScale;
-      state1 = state1 + c.f * ((x - state1) + c.fb * (state1 - state2));
-      state2 = state2 + c.f * (state1 - state2);
-      output[n] = static_cast<float>(clip(state2 * kFilterOutputScale));
+      const double y = local.process(clip(mix[n]) * kFilterInputScale, c.f, c.fb);
+      output[n] = static_cast<float>(clip(y * kFilterOutputScale));
     }
     // The rest of the envelope, and whatever lies past its end, is one
     // level; the read position stops at the end.
     const int64_t advanced = int64_t{pos} + (count - n);
     filterEnvelopePos = static_cast<int32_t>(std::min<int64_t>(advanced, std::max(pos, filterEnvelope.size())));
   }
-  if (n == count) {
-    filter.state1 = state1;
-    filter.state2 = state2;
-    return;
-  }
 
   const uint8_t level = hasEnvelope ? filterEnvelope.holdLevelValue() : FilterEnvelope::kLevelWithoutRecord;
   const ResonantFilter::Coefficients c = table[level];
   // A settled point found earlier holds only if nothing has moved since.
-  bool valid = settled.valid && settled.state1 == bitsOf(state1) && settled.state2 == bitsOf(state2) &&
+  bool valid = settled.valid && settled.state1 == bitsOf(local.state1) && settled.state2 == bitsOf(local.state2) &&
                settled.f == bitsOf(c.f) && settled.fb == bitsOf(c.fb);
   for (; n < count; ++n) {
     const double x = clip(mix[n]) * kFilterInputScale;
@@ -211,17 +204,15 @@ void Sarn2VST::writeFiltered(float* output, int32_t count, uint8_t control) {
       output[n] = settled.output;
       continue;
     }
-    const double next1 = state1 + c.f * ((x - state1) + c.fb * (state1 - state2));
-    const double next2 = state2 + c.f * (next1 - state2);
-    valid = bitsOf(next1) == bitsOf(state1) && bitsOf(next2) == bitsOf(state2);
-    state1 = next1;
-    state2 = next2;
-    output[n] = static_cast<float>(clip(state2 * kFilterOutputScale));
-    if (valid) settled = {true, inputBits, bitsOf(state1), bitsOf(state2), bitsOf(c.f), bitsOf(c.fb), output[n]};
+    ResonantFilter next = local;
+    const double y = next.process(x, c.f, c.fb);
+    valid = bitsOf(next.state1) == bitsOf(local.state1) && bitsOf(next.state2) == bitsOf(local.state2);
+    local = next;
+    output[n] = static_cast<float>(clip(y * kFilterOutputScale));
+    if (valid) settled = {true, inputBits, bitsOf(local.state1), bitsOf(local.state2), bitsOf(c.f), bitsOf(c.fb), output[n]};
   }
   settled.valid = valid;
-  filter.state1 = state1;
-  filter.state2 = state2;
+  filter = local;
 }
 
 const double* Sarn2VST::scaledBank(int32_t bankOffset) {
