@@ -45,7 +45,7 @@ std::vector<uint8_t> midiBlock(const std::vector<std::array<uint8_t, 3>>& messag
   for (size_t i = 0; i < messages.size(); ++i) {
     events[i].type = kMidiEventType;
     for (int b = 0; b < 3; ++b) events[i].midiData[b] = static_cast<char>(messages[i][static_cast<size_t>(b)]);
-    header->events[i] = reinterpret_cast<Event*>(&events[i]);
+    header->eventList()[i] = reinterpret_cast<Event*>(&events[i]);
   }
   return block;
 }

@@ -75,7 +75,7 @@ bool measure(const std::string& path, double seconds, Result& result) {
     events[i].midiData[0] = static_cast<char>(0x90);
     events[i].midiData[1] = static_cast<char>(kChord[i]);
     events[i].midiData[2] = 100;
-    block->events[i] = reinterpret_cast<Event*>(&events[i]);
+    block->eventList()[i] = reinterpret_cast<Event*>(&events[i]);
   }
   effect->dispatcher(effect, EffectOpcode::processEvents, 0, 0, block, 0.0f);
 

@@ -238,10 +238,15 @@ enum : int32_t {
 }  // namespace HostOpcode
 
 // The parts of a host's event block that the instrument reads.
+// The list of event pointers runs on past the two the type declares, to
+// eventCount entries; it is always reached through eventList().
 struct EventBlock {
   int32_t eventCount;
   intptr_t reserved;
-  struct Event* events[2];  // really eventCount entries
+  struct Event* events[2];
+
+  struct Event* const* eventList() const { return &events[0]; }
+  struct Event** eventList() { return &events[0]; }
 };
 
 struct Event {

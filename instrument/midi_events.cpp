@@ -18,8 +18,7 @@ intptr_t Sarn2VST::processEvents(void* events) {
   const auto* block = static_cast<const EventBlock*>(events);
   if (block == nullptr) return 1;
   for (int32_t i = 0; i < block->eventCount; ++i) {
-    // The host's list holds eventCount pointers, more than the type's two.
-    const Event* event = (&block->events[0])[i];
+    const Event* event = block->eventList()[i];
     if (event == nullptr || event->type != kMidiEventType) continue;
     const auto* midi = reinterpret_cast<const MidiEvent*>(event);
     const uint8_t kind = static_cast<uint8_t>(midi->midiData[0]) & 0xF0;

@@ -120,7 +120,7 @@ intptr_t Instance::sendMidi(const std::vector<std::array<uint8_t, 3>>& messages)
     events[i].type = kMidiEventType;
     events[i].byteSize = sizeof(MidiEvent);
     for (int b = 0; b < 3; ++b) events[i].midiData[b] = static_cast<char>(messages[i][static_cast<size_t>(b)]);
-    (&header->events[0])[i] = reinterpret_cast<Event*>(&events[i]);  // the list outgrows the type's two
+    header->eventList()[i] = reinterpret_cast<Event*>(&events[i]);
   }
   return dispatch(EffectOpcode::processEvents, 0, 0, header);
 }
