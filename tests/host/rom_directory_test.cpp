@@ -28,28 +28,6 @@ bool allZero(const std::vector<float>& samples) {
   return true;
 }
 
-#if !defined(_WIN32)
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const char* value) : name(name) {
-    if (const char* old = std::getenv(name)) previous = std::string(old);
-    if (value != nullptr)
-      setenv(name, value, 1);
-    else
-      unsetenv(name);
-  }
-  ~ScopedEnv() {
-    if (previous)
-      setenv(name, previous->c_str(), 1);
-    else
-      unsetenv(name);
-  }
-
- private:
-  const char* name;
-  std::optional<std::string> previous;
-};
-#endif
 
 }  // namespace
 

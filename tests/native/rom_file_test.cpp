@@ -21,6 +21,7 @@
 #include "tests/support/temp_rom_dir.h"
 #include "tools/romset/romset.h"
 
+using testhost::ScopedEnv;
 using testhost::TempDir;
 
 namespace {
@@ -68,27 +69,6 @@ std::FILE* openScripted(ScriptedStream& stream) {
   return fopencookie(&stream, "rb", io);
 }
 
-// Sets or unsets environment variables for one scope.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const char* value) : name(name) {
-    if (const char* old = std::getenv(name)) previous = std::string(old);
-    if (value != nullptr)
-      setenv(name, value, 1);
-    else
-      unsetenv(name);
-  }
-  ~ScopedEnv() {
-    if (previous)
-      setenv(name, previous->c_str(), 1);
-    else
-      unsetenv(name);
-  }
-
- private:
-  const char* name;
-  std::optional<std::string> previous;
-};
 
 void writeDemo(const std::string& directory) { ASSERT_TRUE(romset::demoRomSet().write(directory)); }
 

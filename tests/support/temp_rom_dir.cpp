@@ -23,6 +23,23 @@ TempDir::~TempDir() {
   fs::remove_all(directory, ignored);
 }
 
+#if !defined(_WIN32)
+ScopedEnv::ScopedEnv(const char* variable, const char* value) : name(variable) {
+  if (const char* old = std::getenv(name)) previous = std::string(old);
+  if (value != nullptr)
+    setenv(name, value, 1);
+  else
+    unsetenv(name);
+}
+
+ScopedEnv::~ScopedEnv() {
+  if (previous)
+    setenv(name, previous->c_str(), 1);
+  else
+    unsetenv(name);
+}
+#endif
+
 std::string platformRomDirectory() {
 #if defined(_WIN32)
   return "c://roms/";
@@ -44,11 +61,7 @@ void clearRomDirectory() {
 
 PlatformRoms::PlatformRoms() {
 #if !defined(_WIN32)
-  if (const char* value = std::getenv("XDG_DATA_HOME")) {
-    previous = value;
-    hadPrevious = true;
-  }
-  setenv("XDG_DATA_HOME", dataHome.path().c_str(), 1);
+  dataHomeVariable.emplace("XDG_DATA_HOME", dataHome.path().c_str());
 #endif
   clearRomDirectory();
 }
@@ -59,11 +72,6 @@ PlatformRoms::~PlatformRoms() {
 #if defined(_WIN32)
   std::error_code ignored;
   fs::remove_all(platformRomDirectory(), ignored);
-#else
-  if (hadPrevious)
-    setenv("XDG_DATA_HOME", previous.c_str(), 1);
-  else
-    unsetenv("XDG_DATA_HOME");
 #endif
 }
 

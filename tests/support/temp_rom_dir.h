@@ -1,6 +1,7 @@
 // Temporary ROM directories for tests, and pointing instances at them.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "tools/romset/romset.h"
@@ -21,6 +22,22 @@ class TempDir {
   std::string directory;
 };
 
+#if !defined(_WIN32)
+// Sets (or, for a null value, unsets) an environment variable for one
+// scope and restores what was there before.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const char* value);
+  ~ScopedEnv();
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+ private:
+  const char* name;
+  std::optional<std::string> previous;
+};
+#endif
+
 // The directory the built library reads on this platform: on Windows
 // "c://roms/"; elsewhere $XDG_DATA_HOME/sarn2/roms/.
 std::string platformRomDirectory();
@@ -38,8 +55,9 @@ class PlatformRoms {
 
  private:
   TempDir dataHome;
-  std::string previous;
-  bool hadPrevious = false;
+#if !defined(_WIN32)
+  std::optional<ScopedEnv> dataHomeVariable;
+#endif
 };
 
 }  // namespace testhost
