@@ -61,12 +61,18 @@ inline uint8_t presetControlByte(const RomTables& roms, int32_t preset) {
   return i < static_cast<int64_t>(roms.romImage.size()) ? roms.romImage[static_cast<size_t>(i)] : 0;
 }
 
-// Index of a note's phase increment in pitchTable. Notes below 24 share
-// the first entry; indexes past the end fall back to the size minus 2.
-// Returns -1 when the table has fewer than two entries and so none fits.
-inline int32_t pitchTableIndex(const RomTables& roms, int32_t note) {
+// Where a note's phase increment lies in a full pitch table: 16 entries
+// per note from entry 627; notes below 24 share the first.
+inline int64_t nominalPitchIndex(int32_t note) {
   const int64_t k = note - int64_t{24} < 0 ? 0 : note - int64_t{24};
-  int64_t index = 627 + 16 * k;
+  return 627 + 16 * k;
+}
+
+// Index of a note's phase increment in pitchTable: indexes past the end
+// fall back to the size minus 2. Returns -1 when the table has fewer than
+// two entries and so none fits.
+inline int32_t pitchTableIndex(const RomTables& roms, int32_t note) {
+  int64_t index = nominalPitchIndex(note);
   const auto size = static_cast<int64_t>(roms.pitchTable.size());
   if (index >= size) index = size - 2;
   return index < 0 ? -1 : static_cast<int32_t>(index);

@@ -208,7 +208,7 @@ void warnAboutPitchTable(RomReport& report) {
   if (entries < kMaxTablePairs) {
     int firstClamped = -1;
     for (int note = 0; note < kNotes && firstClamped < 0; ++note)
-      if (627 + 16 * std::max(note - 24, 0) >= entries) firstClamped = note;
+      if (nominalPitchIndex(note) >= entries) firstClamped = note;
     if (firstClamped >= 0) {
       report.warnings.push_back("The pitch table has " + std::to_string(entries) + " entries instead of " +
                                 std::to_string(kMaxTablePairs) + ": notes " + std::to_string(firstClamped) +
