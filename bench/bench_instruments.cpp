@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "tests/support/midi_block.h"
 #include "tools/romset/romset.h"
 
 namespace bench {
@@ -37,25 +38,11 @@ struct RomDirectory {
   }
 };
 
-std::vector<uint8_t> midiBlock(const std::vector<std::array<uint8_t, 3>>& messages, std::vector<MidiEvent>& events) {
-  events.assign(messages.size(), MidiEvent{});
-  std::vector<uint8_t> block(2 * sizeof(intptr_t) + sizeof(void*) * (messages.size() + 1), 0);
-  auto* header = reinterpret_cast<EventBlock*>(block.data());
-  header->eventCount = static_cast<int32_t>(messages.size());
-  for (size_t i = 0; i < messages.size(); ++i) {
-    events[i].type = kMidiEventType;
-    for (int b = 0; b < 3; ++b) events[i].midiData[b] = static_cast<char>(messages[i][static_cast<size_t>(b)]);
-    header->eventList()[i] = reinterpret_cast<Event*>(&events[i]);
-  }
-  return block;
-}
-
 void send(Sarn2VST& instrument, uint8_t status, uint8_t velocity) {
   std::vector<std::array<uint8_t, 3>> messages;
   for (int note : kChord) messages.push_back({status, static_cast<uint8_t>(note), velocity});
-  std::vector<MidiEvent> events;
-  std::vector<uint8_t> block = midiBlock(messages, events);
-  instrument.processEvents(block.data());
+  testhost::MidiBlock block(messages);
+  instrument.processEvents(block.block());
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "frame/plugin_interface.h"
+#include "tests/support/midi_block.h"
 #include "tools/romset/romset.h"
 
 namespace {
@@ -64,20 +65,10 @@ bool measure(const std::string& path, double seconds, Result& result) {
   effect->dispatcher(effect, EffectOpcode::setBlockSize, 0, kBlock, nullptr, 0.0f);
   effect->dispatcher(effect, EffectOpcode::processingOnOff, 0, 1, nullptr, 0.0f);
 
-  std::vector<MidiEvent> events(8);
-  std::vector<uint8_t> blockBytes(2 * sizeof(intptr_t) + sizeof(void*) * 9, 0);
-  auto* block = reinterpret_cast<EventBlock*>(blockBytes.data());
-  block->eventCount = 8;
-  for (size_t i = 0; i < 8; ++i) {
-    events[i] = MidiEvent{};
-    events[i].type = kMidiEventType;
-    events[i].byteSize = sizeof(MidiEvent);
-    events[i].midiData[0] = static_cast<char>(0x90);
-    events[i].midiData[1] = static_cast<char>(kChord[i]);
-    events[i].midiData[2] = 100;
-    block->eventList()[i] = reinterpret_cast<Event*>(&events[i]);
-  }
-  effect->dispatcher(effect, EffectOpcode::processEvents, 0, 0, block, 0.0f);
+  std::vector<testhost::Midi> chord;
+  for (int note : kChord) chord.push_back({0x90, static_cast<uint8_t>(note), 100});
+  testhost::MidiBlock block(chord);
+  effect->dispatcher(effect, EffectOpcode::processEvents, 0, 0, block.block(), 0.0f);
 
   const int32_t outputs = std::max(effect->outputCount, 1);
   const int32_t inputs = std::max(effect->inputCount, 1);

@@ -9,6 +9,7 @@
 #include "tests/host/host_fixture.h"
 
 using namespace testhost;
+using hosttest::expectPlainHostCall;
 using hosttest::HostTest;
 
 namespace {
@@ -159,13 +160,7 @@ TEST_F(Chunk, FloatFieldsRoundTripBitForBit) {
 TEST_F(Chunk, LoadAsksForOneDisplayRefresh) {
   EXPECT_EQ(load(kFreshChunk), 1);
   ASSERT_EQ(recorder().calls.size(), 1u);
-  const HostCall& call = recorder().calls[0];
-  EXPECT_EQ(call.effect, instance->effect());
-  EXPECT_EQ(call.opcode, 42);
-  EXPECT_EQ(call.index, 0);
-  EXPECT_EQ(call.value, 0);
-  EXPECT_EQ(call.ptr, nullptr);
-  EXPECT_EQ(call.opt, 0.0f);
+  expectPlainHostCall(recorder().calls[0], instance->effect(), 42, 0);
 
   // The host's answer does not matter.
   recorder().otherAnswer = 1;

@@ -10,6 +10,7 @@
 
 using namespace testhost;
 using hosttest::GuardedText;
+using hosttest::expectPlainHostCall;
 using hosttest::HostTest;
 
 namespace {
@@ -186,13 +187,7 @@ TEST_F(Dispatch, ProcessingOnAsksForMidi) {
 
   EXPECT_EQ(dispatch(12, 0, 1), 0);
   ASSERT_EQ(recorder().calls.size(), 1u);
-  const HostCall& call = recorder().calls[0];
-  EXPECT_EQ(call.effect, instance->effect());
-  EXPECT_EQ(call.opcode, 6);
-  EXPECT_EQ(call.index, 0);
-  EXPECT_EQ(call.value, 1);
-  EXPECT_EQ(call.ptr, nullptr);
-  EXPECT_EQ(call.opt, 0.0f);
+  expectPlainHostCall(recorder().calls[0], instance->effect(), 6, 1);
 
   EXPECT_EQ(dispatch(12, 0, -1), 0);  // any non-zero value switches on
   EXPECT_EQ(recorder().count(6), 2);

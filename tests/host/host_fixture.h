@@ -23,6 +23,18 @@ class HostTest : public ::testing::Test {
   testhost::PluginLibrary library;
 };
 
+// A request the instrument sent the host: from its own record, with only an
+// opcode and a value, everything else null or 0.
+inline void expectPlainHostCall(const testhost::HostCall& call, const EffectRecord* effect, int32_t opcode,
+                                intptr_t value) {
+  EXPECT_EQ(call.effect, effect);
+  EXPECT_EQ(call.opcode, opcode);
+  EXPECT_EQ(call.index, 0);
+  EXPECT_EQ(call.value, value);
+  EXPECT_EQ(call.ptr, nullptr);
+  EXPECT_EQ(call.opt, 0.0f);
+}
+
 // A host text buffer filled with a guard byte, to see exactly which bytes a
 // call wrote.
 class GuardedText {

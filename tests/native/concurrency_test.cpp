@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "instrument/sarn2_vst.h"
+#include "tests/support/midi_block.h"
 #include "tests/support/temp_rom_dir.h"
 #include "tools/romset/romset.h"
 
@@ -28,24 +29,6 @@ std::vector<uint8_t> chunkBytes(int32_t preset, float release, float pitchBend, 
   return bytes;
 }
 
-// One host event block of MIDI messages, laid out as a host passes it.
-struct MidiBlock {
-  explicit MidiBlock(const std::vector<std::array<uint8_t, 3>>& messages) : events(messages.size()) {
-    words.assign(2 + messages.size() + 1, nullptr);
-    for (size_t i = 0; i < messages.size(); ++i) {
-      std::memset(&events[i], 0, sizeof(MidiEvent));
-      events[i].type = kMidiEventType;
-      events[i].byteSize = sizeof(MidiEvent);
-      for (size_t b = 0; b < 3; ++b) events[i].midiData[b] = static_cast<char>(messages[i][b]);
-      words[2 + i] = &events[i];
-    }
-    reinterpret_cast<EventBlock*>(words.data())->eventCount = static_cast<int32_t>(messages.size());
-  }
-  void* block() { return words.data(); }
-  std::vector<MidiEvent> events;
-  std::vector<void*> words;
-};
-
 }  // namespace
 
 TEST(Concurrency, RenderingAndMidiBesideChunksAndParameters) {
@@ -61,7 +44,7 @@ TEST(Concurrency, RenderingAndMidiBesideChunksAndParameters) {
   std::atomic<long> chunks{0};
 
   std::thread audio([&] {
-    std::vector<MidiBlock> scripts;
+    std::vector<testhost::MidiBlock> scripts;
     for (int i = 0; i < 16; ++i) {
       const auto note = static_cast<uint8_t>(36 + (i * 11) % 48);
       scripts.emplace_back(std::vector<std::array<uint8_t, 3>>{

@@ -1,5 +1,7 @@
 #include "tests/support/plugin_host.h"
 
+#include "tests/support/midi_block.h"
+
 #include <cstring>
 
 #if defined(_WIN32)
@@ -111,18 +113,8 @@ std::vector<float> Instance::render(int32_t frames) const {
 }
 
 intptr_t Instance::sendMidi(const std::vector<std::array<uint8_t, 3>>& messages) const {
-  std::vector<MidiEvent> events(messages.size());
-  std::vector<uint8_t> block(2 * sizeof(intptr_t) + sizeof(void*) * (messages.size() + 1), 0);
-  auto* header = reinterpret_cast<EventBlock*>(block.data());
-  header->eventCount = static_cast<int32_t>(messages.size());
-  for (size_t i = 0; i < messages.size(); ++i) {
-    std::memset(&events[i], 0, sizeof(MidiEvent));
-    events[i].type = kMidiEventType;
-    events[i].byteSize = sizeof(MidiEvent);
-    for (int b = 0; b < 3; ++b) events[i].midiData[b] = static_cast<char>(messages[i][static_cast<size_t>(b)]);
-    header->eventList()[i] = reinterpret_cast<Event*>(&events[i]);
-  }
-  return dispatch(EffectOpcode::processEvents, 0, 0, header);
+  MidiBlock block(messages);
+  return dispatch(EffectOpcode::processEvents, 0, 0, block.block());
 }
 
 intptr_t Instance::close() {

@@ -10,6 +10,7 @@
 
 #include "instrument/sarn2_vst.h"
 #include "tests/reference/reference_model.h"
+#include "tests/support/midi_block.h"
 #include "tests/support/temp_rom_dir.h"
 #include "tools/romset/romset.h"
 
@@ -67,17 +68,8 @@ struct Pair {
 };
 
 void sendMidi(Sarn2VST& s, uint8_t status, uint8_t d1, uint8_t d2) {
-  MidiEvent event{};
-  event.type = kMidiEventType;
-  event.midiData[0] = static_cast<char>(status);
-  event.midiData[1] = static_cast<char>(d1);
-  event.midiData[2] = static_cast<char>(d2);
-  struct {
-    int32_t count;
-    intptr_t reserved;
-    Event* events[1];
-  } block{1, 0, {reinterpret_cast<Event*>(&event)}};
-  s.processEvents(&block);
+  testhost::MidiBlock block({{status, d1, d2}});
+  s.processEvents(block.block());
 }
 
 }  // namespace

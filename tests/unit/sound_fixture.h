@@ -10,37 +10,15 @@
 #include <vector>
 
 #include "instrument/sarn2_vst.h"
+#include "tests/support/midi_block.h"
 #include "tests/support/temp_rom_dir.h"
 #include "tools/romset/romset.h"
 
 namespace soundtest {
 
-using Midi = std::array<uint8_t, 3>;
+using testhost::Midi;
 
-// An event block as a host lays it out: count, reserved word, then one
-// pointer per event. Events and pointers live as long as the block.
-class EventList {
- public:
-  explicit EventList(const std::vector<Midi>& messages) : events(messages.size()) {
-    storage.resize(2 + messages.size() + 1, nullptr);
-    for (size_t i = 0; i < messages.size(); ++i) {
-      std::memset(&events[i], 0, sizeof(MidiEvent));
-      events[i].type = kMidiEventType;
-      events[i].byteSize = sizeof(MidiEvent);
-      for (size_t b = 0; b < 3; ++b) events[i].midiData[b] = static_cast<char>(messages[i][b]);
-      storage[2 + i] = &events[i];
-    }
-    block()->eventCount = static_cast<int32_t>(messages.size());
-  }
-  EventBlock* block() { return reinterpret_cast<EventBlock*>(storage.data()); }
-  // Replaces event i's pointer, e.g. with null.
-  void setPointer(size_t i, void* event) { storage[2 + i] = event; }
-  MidiEvent& event(size_t i) { return events[i]; }
-
- private:
-  std::vector<MidiEvent> events;
-  std::vector<void*> storage;  // pointer-aligned: count + reserved fit in the first two words
-};
+using EventList = testhost::MidiBlock;
 
 class Instrument {
  public:
