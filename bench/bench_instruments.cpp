@@ -17,7 +17,8 @@ constexpr int kChord[8] = {48, 52, 55, 59, 62, 65, 69, 72};
 struct RomDirectory {
   std::string path;
   RomDirectory() {
-    path = (std::filesystem::temp_directory_path() / ("sarn2-bench-" + std::to_string(::getpid()))).string() + "/";
+    path = (std::filesystem::temp_directory_path() / ("sarn2-bench-" + std::to_string(::getpid()))).string() +
+           "/";
     romset::RomSet set = romset::RomSet::blank();
     set.setPitchTable(romset::equalTemperedPitchTable());
     for (int bank = 0; bank < romset::kBankCount; ++bank) {
@@ -28,8 +29,10 @@ struct RomDirectory {
     }
     for (int cut = 0; cut < 4; ++cut)
       for (int res = 0; res < 4; ++res)
-        set.setPreset(presetFor(cut, res), romset::PresetRecord().envelope(200, 30, 255, 20, 90, 2).control(0, cut, res, true));
-    set.setPreset(kLongestEnvelopePreset, romset::PresetRecord().envelope(0, 1, 255, 255, 0, 255).control(1, 0, 3, true));
+        set.setPreset(presetFor(cut, res),
+                      romset::PresetRecord().envelope(200, 30, 255, 20, 90, 2).control(0, cut, res, true));
+    set.setPreset(kLongestEnvelopePreset,
+                  romset::PresetRecord().envelope(0, 1, 255, 255, 0, 255).control(1, 0, 3, true));
     set.write(path);
   }
   ~RomDirectory() {

@@ -5,6 +5,7 @@
 //   sarn2_peer_compare [PEER_LIBRARY] [SECONDS]
 #include <dlfcn.h>
 
+#include <unistd.h>
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -12,7 +13,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <unistd.h>
 #include <string>
 #include <vector>
 
@@ -86,7 +86,8 @@ bool measure(const std::string& path, double seconds, Result& result) {
     const auto start = std::chrono::steady_clock::now();
     effect->replace(effect, inPointers.data(), outPointers.data(), kBlock);
     elapsed += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    for (float sample : outBuffers[0]) result.peak = std::max(result.peak, static_cast<double>(std::fabs(sample)));
+    for (float sample : outBuffers[0])
+      result.peak = std::max(result.peak, static_cast<double>(std::fabs(sample)));
   }
   result.realTimeFactor = blocks * kBlock / kRate / elapsed;
 

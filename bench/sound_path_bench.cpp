@@ -113,7 +113,8 @@ void ChunkLoad(benchmark::State& state, Impl impl) {
   auto instrument = bench::makeInstrument(bench::kLongestEnvelopePreset);
   void* data = nullptr;
   instrument->getChunk(&data, false);
-  std::vector<uint8_t> chunk(static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + Sarn2VST::kChunkBytes);
+  std::vector<uint8_t> chunk(static_cast<uint8_t*>(data),
+                             static_cast<uint8_t*>(data) + Sarn2VST::kChunkBytes);
   const uint8_t* record = wholePresetRecord(instrument->roms, bench::kLongestEnvelopePreset);
   float* outputs[1] = {nullptr};
   for (auto _ : state) {
@@ -176,8 +177,10 @@ class SummaryReporter : public benchmark::ConsoleReporter {
 };
 
 void registerPair(const char* name, void (*function)(benchmark::State&, Impl), benchmark::TimeUnit unit) {
-  benchmark::RegisterBenchmark((std::string(name) + "/optimized").c_str(), function, Impl::optimized)->Unit(unit);
-  benchmark::RegisterBenchmark((std::string(name) + "/reference").c_str(), function, Impl::reference)->Unit(unit);
+  benchmark::RegisterBenchmark((std::string(name) + "/optimized").c_str(), function, Impl::optimized)
+      ->Unit(unit);
+  benchmark::RegisterBenchmark((std::string(name) + "/reference").c_str(), function, Impl::reference)
+      ->Unit(unit);
 }
 
 }  // namespace

@@ -70,7 +70,8 @@ intptr_t AudioEffect::dispatcherEntry(EffectRecord* effect, int32_t opcode, int3
   }
 }
 
-void AudioEffect::accumulateEntry(EffectRecord* effect, float** inputs, float** outputs, int32_t sampleFrames) {
+void AudioEffect::accumulateEntry(EffectRecord* effect, float** inputs, float** outputs,
+                                  int32_t sampleFrames) {
   if (AudioEffect* object = owner(effect)) object->renderBlockAccumulating(inputs, outputs, sampleFrames);
 }
 

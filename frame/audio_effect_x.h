@@ -35,7 +35,9 @@ class AudioEffectX : public AudioEffect {
   virtual bool getParameterInfo(int32_t /*index*/, void* /*properties*/) { return false; }
   virtual bool beginParameterEdit(int32_t index);
   virtual bool endParameterEdit(int32_t index);
-  virtual bool getProgramNameByIndex(int32_t /*category*/, int32_t /*index*/, char* /*text*/) { return false; }
+  virtual bool getProgramNameByIndex(int32_t /*category*/, int32_t /*index*/, char* /*text*/) {
+    return false;
+  }
   virtual bool beginProgramChange() { return false; }
   virtual bool endProgramChange() { return false; }
   virtual intptr_t beginBankLoad(void* /*patchChunkInfo*/) { return 0; }
@@ -76,7 +78,9 @@ class AudioEffectX : public AudioEffect {
   virtual bool getVendorName(char* /*text*/) { return false; }
   virtual bool getProductName(char* /*text*/) { return false; }
   virtual int32_t getVendorVersion() { return 0; }
-  virtual intptr_t vendorCall(int32_t /*index*/, intptr_t /*value*/, void* /*ptr*/, float /*opt*/) { return 0; }
+  virtual intptr_t vendorCall(int32_t /*index*/, intptr_t /*value*/, void* /*ptr*/, float /*opt*/) {
+    return 0;
+  }
   virtual intptr_t queryCapability(const char* /*text*/) { return 0; }
   virtual int32_t getInterfaceVersion() { return 2400; }
   // A synth answers 2; every other effect leaves its category unknown.

@@ -245,8 +245,12 @@ struct EventBlock {
   intptr_t reserved;
   struct Event* events[2];
 
-  struct Event* const* eventList() const { return &events[0]; }
-  struct Event** eventList() { return &events[0]; }
+  struct Event* const* eventList() const {
+    return &events[0];
+  }
+  struct Event** eventList() {
+    return &events[0];
+  }
 };
 
 struct Event {

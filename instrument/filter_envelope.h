@@ -24,7 +24,9 @@ class FilterEnvelope {
 
   int32_t size() const { return length; }
   bool empty() const { return length == 0; }
-  uint8_t operator[](int32_t i) const { return i < storedLength ? stored[static_cast<size_t>(i)] : holdLevel; }
+  uint8_t operator[](int32_t i) const {
+    return i < storedLength ? stored[static_cast<size_t>(i)] : holdLevel;
+  }
   uint8_t back() const { return (*this)[length - 1]; }
 
   // Levels before this index vary; from it to the end every level is

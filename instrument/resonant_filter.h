@@ -21,8 +21,8 @@ struct ResonantFilter {
     double f;
     double fb;
   };
-  static Coefficients coefficients(int32_t cutCode, int32_t resCode, int32_t envelopeLevel, double cutoffRange,
-                                   double resonanceScale) {
+  static Coefficients coefficients(int32_t cutCode, int32_t resCode, int32_t envelopeLevel,
+                                   double cutoffRange, double resonanceScale) {
     const double f = cutoffCoefficient(cutCode, envelopeLevel, cutoffRange);
     return {f, feedback(resCode, f, resonanceScale)};
   }

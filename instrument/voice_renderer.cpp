@@ -23,7 +23,7 @@ constexpr double kReleaseScaleSeconds = 3.45;  // release time = release^2 * 3.4
 constexpr double kReleaseMinimumSeconds = 0.05;
 constexpr double kDetune = 1.008;
 constexpr uint32_t kPhaseMask = 0xFFFFF;  // 20-bit phase
-constexpr int kPhaseToSample = 11;         // phase bits 11-19 pick one of 512 samples
+constexpr int kPhaseToSample = 11;        // phase bits 11-19 pick one of 512 samples
 constexpr double kMixGain = 0.035;
 constexpr double kFilterInputScale = 256.0;
 constexpr double kCutoffRange = 0.99;
@@ -186,14 +186,16 @@ void Sarn2VST::writeFiltered(float* output, int32_t count, uint8_t control) {
     // The rest of the envelope, and whatever lies past its end, is one
     // level; the read position stops at the end.
     const int64_t advanced = int64_t{pos} + (count - n);
-    filterEnvelopePos = static_cast<int32_t>(std::min<int64_t>(advanced, std::max(pos, filterEnvelope.size())));
+    filterEnvelopePos =
+        static_cast<int32_t>(std::min<int64_t>(advanced, std::max(pos, filterEnvelope.size())));
   }
 
   const uint8_t level = hasEnvelope ? filterEnvelope.holdLevelValue() : FilterEnvelope::kLevelWithoutRecord;
   const ResonantFilter::Coefficients c = table[level];
   // A settled point found earlier holds only if nothing has moved since.
-  bool valid = settled.valid && settled.state1 == bitsOf(local.state1) && settled.state2 == bitsOf(local.state2) &&
-               settled.f == bitsOf(c.f) && settled.fb == bitsOf(c.fb);
+  bool valid = settled.valid && settled.state1 == bitsOf(local.state1) &&
+               settled.state2 == bitsOf(local.state2) && settled.f == bitsOf(c.f) &&
+               settled.fb == bitsOf(c.fb);
   for (; n < count; ++n) {
     const double x = clip(mix[n]) * kFilterInputScale;
     const uint64_t inputBits = bitsOf(x);
@@ -209,7 +211,9 @@ void Sarn2VST::writeFiltered(float* output, int32_t count, uint8_t control) {
     valid = bitsOf(next.state1) == bitsOf(local.state1) && bitsOf(next.state2) == bitsOf(local.state2);
     local = next;
     output[n] = static_cast<float>(clip(y * kFilterOutputScale));
-    if (valid) settled = {true, inputBits, bitsOf(local.state1), bitsOf(local.state2), bitsOf(c.f), bitsOf(c.fb), output[n]};
+    if (valid)
+      settled = {true,         inputBits, bitsOf(local.state1), bitsOf(local.state2), bitsOf(c.f),
+                 bitsOf(c.fb), output[n]};
   }
   settled.valid = valid;
   filter = local;

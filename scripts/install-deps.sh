@@ -15,7 +15,10 @@ packages=(
   libsndfile1-dev libportsmf-dev libcli11-dev libpng-dev
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
   wine wine32:i386 wine64
-  amsynth valgrind
+  amsynth valgrind clang-format
+  libcairo2-dev libtoml11-dev libsamplerate0-dev help2man dpkg-dev file
+  jackd2 libjack-jackd2-dev
+  lv2-dev sordi liblilv-dev lilv-utils jalv
 )
 
 missing=()

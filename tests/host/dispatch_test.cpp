@@ -9,8 +9,8 @@
 #include "tests/host/host_fixture.h"
 
 using namespace testhost;
-using hosttest::GuardedText;
 using hosttest::expectPlainHostCall;
+using hosttest::GuardedText;
 using hosttest::HostTest;
 
 namespace {

@@ -28,7 +28,6 @@ bool allZero(const std::vector<float>& samples) {
   return true;
 }
 
-
 }  // namespace
 
 TEST(RomDirectoryThroughHost, AnInstanceFindsThePlatformRomSetAndPlaysIt) {

@@ -110,6 +110,7 @@ TEST(Concurrency, RenderingAndMidiBesideChunksAndParameters) {
   FilterEnvelope expected;
   expected.rebuild(wholePresetRecord(vst.roms, 9));
   ASSERT_EQ(vst.filterEnvelope.size(), expected.size());
-  for (int32_t i = 0; i < expected.size(); ++i) ASSERT_EQ(vst.filterEnvelope[i], expected[i]) << "level " << i;
+  for (int32_t i = 0; i < expected.size(); ++i)
+    ASSERT_EQ(vst.filterEnvelope[i], expected[i]) << "level " << i;
   for (float x : buffer) EXPECT_TRUE(x >= -1.0f && x <= 1.0f);
 }

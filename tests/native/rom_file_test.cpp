@@ -69,7 +69,6 @@ std::FILE* openScripted(ScriptedStream& stream) {
   return fopencookie(&stream, "rb", io);
 }
 
-
 void writeDemo(const std::string& directory) { ASSERT_TRUE(romset::demoRomSet().write(directory)); }
 
 }  // namespace

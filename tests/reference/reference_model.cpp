@@ -120,8 +120,7 @@ void renderBlock(Sarn2VST& s, float* output, int32_t sampleFrames) {
 std::vector<uint8_t> filterEnvelope(const uint8_t* record) {
   std::vector<uint8_t> levels;
   if (record == nullptr) return {128};
-  const double b0 = record[0], b1 = record[1], b2 = record[2], b4 = record[4], b6 = record[6],
-               b8 = record[8];
+  const double b0 = record[0], b1 = record[1], b2 = record[2], b4 = record[4], b6 = record[6], b8 = record[8];
   double v = b0;
   const double s = b1 != 0 ? b1 * 0.1 : 1.0;
   if (v < b2) {

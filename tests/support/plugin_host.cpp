@@ -67,7 +67,8 @@ PluginLibrary::~PluginLibrary() {
 PluginLibrary::Entry PluginLibrary::entry(const char* name) const {
   if (handle == nullptr) return nullptr;
 #if defined(_WIN32)
-  return reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(reinterpret_cast<HMODULE>(handle), name)));
+  return reinterpret_cast<Entry>(
+      reinterpret_cast<void*>(GetProcAddress(reinterpret_cast<HMODULE>(handle), name)));
 #else
   return reinterpret_cast<Entry>(dlsym(handle, name));
 #endif

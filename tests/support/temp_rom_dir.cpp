@@ -12,8 +12,8 @@ namespace testhost {
 TempDir::TempDir() {
   static std::atomic<int> counter{0};
   const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-  const fs::path base = fs::temp_directory_path() /
-                        ("sarn2-test-" + std::to_string(stamp) + "-" + std::to_string(counter++));
+  const fs::path base =
+      fs::temp_directory_path() / ("sarn2-test-" + std::to_string(stamp) + "-" + std::to_string(counter++));
   fs::create_directories(base);
   directory = base.string() + "/";
 }

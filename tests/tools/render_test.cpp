@@ -68,9 +68,7 @@ Piece testPiece() {
   return p;
 }
 
-std::vector<SmfEvent> tempoTrack() {
-  return {tempoEvent(0, 500000), tempoEvent(960, 400000)};
-}
+std::vector<SmfEvent> tempoTrack() { return {tempoEvent(0, 500000), tempoEvent(960, 400000)}; }
 
 // The same events sent through the library directly, blocks split at each
 // event just as a host must for the instrument.

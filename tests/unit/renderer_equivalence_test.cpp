@@ -36,7 +36,8 @@ struct Pair {
   std::unique_ptr<Sarn2VST> fast;
   std::unique_ptr<Sarn2VST> plain;
   Pair(const std::string& directory)
-      : fast(std::make_unique<Sarn2VST>(nullptr, directory)), plain(std::make_unique<Sarn2VST>(nullptr, directory)) {}
+      : fast(std::make_unique<Sarn2VST>(nullptr, directory)),
+        plain(std::make_unique<Sarn2VST>(nullptr, directory)) {}
 
   template <typename Action>
   void both(Action action) {
@@ -62,7 +63,8 @@ struct Pair {
       if (fast->voices[v].state != plain->voices[v].state || fast->voices[v].level != plain->voices[v].level)
         return false;
     }
-    return fast->phaseAccumulators == plain->phaseAccumulators && fast->filterEnvelopePos == plain->filterEnvelopePos &&
+    return fast->phaseAccumulators == plain->phaseAccumulators &&
+           fast->filterEnvelopePos == plain->filterEnvelopePos &&
            std::memcmp(&fast->filter, &plain->filter, sizeof(ResonantFilter)) == 0;
   }
 };
@@ -79,8 +81,8 @@ TEST(RendererEquivalence, RandomSessionsMatchTheReferenceBitForBit) {
     std::mt19937 random(seed);
     testhost::TempDir dir;
     romset::RomSet set = randomRomSet(random);
-    if (seed % 6 == 0) set.resize("DD19", 700);        // a short second wave part
-    if (seed % 8 == 0) set.resize("DD16", 1500);       // preset table partly outside
+    if (seed % 6 == 0) set.resize("DD19", 700);   // a short second wave part
+    if (seed % 8 == 0) set.resize("DD16", 1500);  // preset table partly outside
     ASSERT_TRUE(set.write(dir.path()));
     Pair pair(dir.path());
     for (int step = 0; step < 160; ++step) {
@@ -124,7 +126,9 @@ TEST(RendererEquivalence, LongFilteredTailsMatchForEveryCutoffAndResonance) {
   romset::RomSet set = randomRomSet(random);
   for (int cut = 0; cut < 4; ++cut)
     for (int res = 0; res < 4; ++res)
-      set.setPreset(cut * 4 + res, romset::PresetRecord().envelope(10, 50, 240, 3, 30 * cut + 5, 1).control(res, cut, res, true));
+      set.setPreset(
+          cut * 4 + res,
+          romset::PresetRecord().envelope(10, 50, 240, 3, 30 * cut + 5, 1).control(res, cut, res, true));
   ASSERT_TRUE(set.write(dir.path()));
   for (int presetNumber = 0; presetNumber < 16; ++presetNumber) {
     Pair pair(dir.path());
@@ -139,7 +143,8 @@ TEST(RendererEquivalence, LongFilteredTailsMatchForEveryCutoffAndResonance) {
     });
     // Several seconds of decaying tail, through normal, subnormal and
     // settled filter states.
-    for (int block = 0; block < 300; ++block) ASSERT_EQ(pair.render(1021), -1) << "preset " << presetNumber << " block " << block;
+    for (int block = 0; block < 300; ++block)
+      ASSERT_EQ(pair.render(1021), -1) << "preset " << presetNumber << " block " << block;
   }
 }
 

@@ -60,12 +60,8 @@ class CapturedStdout {
   int saved = -1;
 };
 
-uint8_t dataByte(long value) {
-  return static_cast<uint8_t>(std::clamp<long>(value, 0, 127));
-}
-uint8_t scaledDataByte(double fraction) {
-  return dataByte(std::lround(fraction * 127.0));
-}
+uint8_t dataByte(long value) { return static_cast<uint8_t>(std::clamp<long>(value, 0, 127)); }
+uint8_t scaledDataByte(double fraction) { return dataByte(std::lround(fraction * 127.0)); }
 
 struct Pending {
   ScheduledMessage scheduled;

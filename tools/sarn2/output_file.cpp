@@ -36,9 +36,7 @@ void onInterrupt(int signalNumber) {
   raise(signalNumber);
 }
 
-std::string describeErrno(int error) {
-  return std::strerror(error);
-}
+std::string describeErrno(int error) { return std::strerror(error); }
 
 }  // namespace
 
