@@ -90,9 +90,11 @@ TEST(RomDirectoryThroughHost, AnEmptyXdgDataHomeFallsBackToHome) {
     EXPECT_TRUE(soundsANote(instance));
   }
   {
-    // A set XDG_DATA_HOME wins even when it holds no ROMs.
+    // A set XDG_DATA_HOME wins over HOME even when it holds no ROMs and no
+    // system-wide set is there to fall back on.
     TempDir elsewhere;
     ScopedEnv xdg("XDG_DATA_HOME", elsewhere.path().c_str());
+    ScopedEnv dirs("XDG_DATA_DIRS", elsewhere.path().c_str());
     Instance instance(library);
     EXPECT_FALSE(soundsANote(instance));
   }

@@ -11,9 +11,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <future>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "instrument/rom_directory.h"
 #include "instrument/rom_tables.h"
@@ -149,34 +151,100 @@ TEST(RomFiles, AnUnreadableFileIsSkipped) {
   EXPECT_EQ(roms.romImage.size(), 9u * 2048u);
 }
 
-TEST(RomDirectory, FollowsXdgDataHomeThenHome) {
+TEST(RomDirectory, UserDirectoryFollowsXdgDataHomeThenHome) {
+  struct Case {
+    const char* dataHome;
+    const char* home;
+    const char* expected;
+  };
+  // A relative path would tie the ROM set to the host's working directory.
+  const Case cases[] = {{"/data/xdg", "/home/someone", "/data/xdg/sarn2/roms/"},
+                        {"", "/home/someone", "/home/someone/.local/share/sarn2/roms/"},
+                        {nullptr, "/home/someone", "/home/someone/.local/share/sarn2/roms/"},
+                        {"relative/data", "/home/someone", "/home/someone/.local/share/sarn2/roms/"},
+                        {nullptr, "relative", ""},
+                        {nullptr, nullptr, ""}};
+  for (const Case& c : cases) {
+    ScopedEnv xdg("XDG_DATA_HOME", c.dataHome);
+    ScopedEnv home("HOME", c.home);
+    EXPECT_EQ(userRomDirectory(), c.expected) << (c.dataHome ? c.dataHome : "(unset)");
+  }
+  TempDir noSystemSet;
+  ScopedEnv xdg("XDG_DATA_HOME", nullptr);
+  ScopedEnv home("HOME", nullptr);
+  ScopedEnv dirs("XDG_DATA_DIRS", noSystemSet.path().c_str());
+  EXPECT_EQ(romDirectory(), "");
+  Sarn2VST vst(nullptr);  // no directory at all: no ROMs, never the working directory
+  EXPECT_TRUE(vst.roms.romImage.empty());
+}
+
+TEST(RomDirectory, SystemDirectoriesFollowXdgDataDirs) {
+  using List = std::vector<std::string>;
+  const List standard = {"/usr/local/share/sarn2/roms/", "/usr/share/sarn2/roms/"};
   {
-    ScopedEnv xdg("XDG_DATA_HOME", "/data/xdg");
-    ScopedEnv home("HOME", "/home/someone");
-    EXPECT_EQ(romDirectory(), "/data/xdg/sarn2/roms/");
+    ScopedEnv dirs("XDG_DATA_DIRS", nullptr);
+    EXPECT_EQ(systemRomDirectories(), standard);
   }
   {
-    ScopedEnv xdg("XDG_DATA_HOME", "");
-    ScopedEnv home("HOME", "/home/someone");
-    EXPECT_EQ(romDirectory(), "/home/someone/.local/share/sarn2/roms/");
+    ScopedEnv dirs("XDG_DATA_DIRS", "");
+    EXPECT_EQ(systemRomDirectories(), standard);
   }
   {
-    ScopedEnv xdg("XDG_DATA_HOME", nullptr);
-    ScopedEnv home("HOME", "/home/someone");
-    EXPECT_EQ(romDirectory(), "/home/someone/.local/share/sarn2/roms/");
+    ScopedEnv dirs("XDG_DATA_DIRS", "/opt/a:relative::/opt/b/");
+    EXPECT_EQ(systemRomDirectories(), (List{"/opt/a/sarn2/roms/", "/opt/b//sarn2/roms/"}));
   }
-  {
-    // A relative path would tie the ROM set to the host's working directory.
-    ScopedEnv xdg("XDG_DATA_HOME", "relative/data");
-    ScopedEnv home("HOME", "/home/someone");
-    EXPECT_EQ(romDirectory(), "/home/someone/.local/share/sarn2/roms/");
-  }
-  {
-    ScopedEnv xdg("XDG_DATA_HOME", nullptr);
-    ScopedEnv home("HOME", nullptr);
-    EXPECT_EQ(romDirectory(), "");
-    Sarn2VST vst(nullptr);  // no directory at all: no ROMs, never the working directory
-    EXPECT_TRUE(vst.roms.romImage.empty());
+}
+
+TEST(RomDirectory, FallsBackToTheFirstSystemDirectoryHoldingAnyFileAndNeverMixesSets) {
+  // Directories under one root: the user's and three system ones; each case
+  // lists the files it puts in each, and the directory an instance then reads.
+  struct Case {
+    const char* what;
+    std::vector<std::string> user, first, second;
+    const char* expected;  // "user", "first" or "second"
+    size_t imageBytes;     // the instance reads exactly that one directory's files
+  };
+  const std::vector<std::string> all(romset::fileNames().begin(), romset::fileNames().end());
+  const Case cases[] = {
+      {"one user file wins over a whole system set", {"DD27"}, all, all, "user", 2048},
+      {"an empty user directory falls back", {}, all, {}, "first", 20480},
+      {"the first system directory holding one file wins", {}, {"Midi_DD2"}, all, "first", 2048},
+      {"a system directory without files is passed over", {}, {}, all, "second", 20480},
+      {"a name in other case does not count", {"dd1"}, {}, all, "second", 20480},
+      {"nothing anywhere names the user directory", {}, {}, {}, "user", 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir root;
+    const std::string user = root.path() + "home/sarn2/roms/";
+    const std::string first = root.path() + "first/sarn2/roms/";
+    const std::string second = root.path() + "second/sarn2/roms/";
+    romset::RomSet demo = romset::demoRomSet();
+    const auto place = [&](const std::string& dir, const std::vector<std::string>& names) {
+      std::filesystem::create_directories(dir);
+      for (const std::string& name : names) {
+        const std::vector<uint8_t>& bytes = *demo.file(name == "dd1" ? "DD1" : name);
+        FILE* f = std::fopen((dir + name + (name == "dd1" ? ".bin" : ".BIN")).c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fwrite(bytes.data(), 1, bytes.size(), f);
+        std::fclose(f);
+      }
+    };
+    place(user, c.user);
+    place(first, c.first);
+    place(second, c.second);
+    // An entry that holds a directory named like a ROM file does not count either.
+    std::filesystem::create_directories(root.path() + "decoy/sarn2/roms/DD1.BIN");
+    ScopedEnv xdg("XDG_DATA_HOME", (root.path() + "home").c_str());
+    const std::string list =
+        "relative:" + root.path() + "decoy:" + root.path() + "first:" + root.path() + "second";
+    ScopedEnv dirs("XDG_DATA_DIRS", list.c_str());
+    const std::string expected = std::string(c.expected) == "user"    ? user
+                                 : std::string(c.expected) == "first" ? first
+                                                                      : second;
+    EXPECT_EQ(romDirectory(), expected);
+    Sarn2VST vst(nullptr);
+    EXPECT_EQ(vst.roms.romImage.size(), c.imageBytes);
   }
 }
 
@@ -185,6 +253,7 @@ TEST(RomDirectory, IsResolvedAgainAtEveryConstruction) {
   TempDir withoutRoms;
   writeDemo(withRoms.path() + "sarn2/roms/");
   ScopedEnv home("HOME", "/nonexistent");
+  ScopedEnv dirs("XDG_DATA_DIRS", withoutRoms.path().c_str());
   {
     ScopedEnv xdg("XDG_DATA_HOME", withRoms.path().c_str());
     Sarn2VST vst(nullptr);

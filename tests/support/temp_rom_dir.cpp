@@ -62,6 +62,8 @@ void clearRomDirectory() {
 PlatformRoms::PlatformRoms() {
 #if !defined(_WIN32)
   dataHomeVariable.emplace("XDG_DATA_HOME", dataHome.path().c_str());
+  const std::string noSystemSet = dataHome.path() + "no-system-set";
+  dataDirsVariable.emplace("XDG_DATA_DIRS", noSystemSet.c_str());
 #endif
   clearRomDirectory();
 }

@@ -44,7 +44,8 @@ std::string platformRomDirectory();
 
 // Makes instances created through the entry point from now on read the
 // given ROM set: writes it into the platform ROM directory (under a fresh
-// XDG_DATA_HOME on Linux), clearing what was there. Restores on destruction.
+// XDG_DATA_HOME on Linux, with XDG_DATA_DIRS pointing where no system-wide
+// set lies), clearing what was there. Restores on destruction.
 class PlatformRoms {
  public:
   explicit PlatformRoms(const romset::RomSet& set);
@@ -57,6 +58,7 @@ class PlatformRoms {
   TempDir dataHome;
 #if !defined(_WIN32)
   std::optional<ScopedEnv> dataHomeVariable;
+  std::optional<ScopedEnv> dataDirsVariable;
 #endif
 };
 

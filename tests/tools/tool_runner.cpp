@@ -35,7 +35,8 @@ ToolRun runSarn2(const std::vector<std::string>& args,
   fs::create_directories(scratch.path() + "data");
 
   std::vector<std::string> variables;
-  std::vector<std::pair<std::string, std::string>> overrides = {{"XDG_DATA_HOME", scratch.path() + "data"}};
+  std::vector<std::pair<std::string, std::string>> overrides = {
+      {"XDG_DATA_HOME", scratch.path() + "data"}, {"XDG_DATA_DIRS", scratch.path() + "no-system-set"}};
   for (const auto& e : env) overrides.push_back(e);
   for (char** v = environ; *v != nullptr; ++v) {
     const std::string entry = *v;

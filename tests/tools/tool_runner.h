@@ -16,7 +16,8 @@ struct ToolRun {
 };
 
 // Runs sarn2 with the arguments. XDG_DATA_HOME points at an empty private
-// directory unless env sets it, so no run ever sees the user's own ROMs.
+// directory and XDG_DATA_DIRS at a missing one unless env sets them, so no
+// run ever sees the user's own or a system-wide ROM set.
 ToolRun runSarn2(const std::vector<std::string>& args,
                  const std::vector<std::pair<std::string, std::string>>& env = {});
 

@@ -1,11 +1,12 @@
 // sarn2: render MIDI files through the instrument (or any plug-in of its
-// interface), inspect a ROM directory, write the demo ROM set, draw a WAV.
+// interface), inspect a ROM directory, install or write ROM sets, draw a WAV.
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
 #include <exception>
 
 #include "tools/sarn2/demo_roms_command.h"
+#include "tools/sarn2/install_roms_command.h"
 #include "tools/sarn2/output_file.h"
 #include "tools/sarn2/plot_wav_command.h"
 #include "tools/sarn2/render_command.h"
@@ -44,6 +45,7 @@ int main(int argc, char** argv) {
   CLI::App app{
       "Render MIDI files through the Tavrel Sarn2 instrument and inspect its ROM data.\n"
       "Exit status: 0 success, 1 a file, library or render failed, 2 bad command line."};
+  app.set_version_flag("--version", "sarn2 " SARN2_VERSION);
   app.require_subcommand(1);
 
   RenderOptions render;
@@ -96,6 +98,17 @@ int main(int argc, char** argv) {
   demoCommand->add_option("dir", demoDirectory, "directory to write")->required();
   demoCommand->add_flag("--force", force, "replace ROM files already in the directory");
 
+  InstallRomsOptions install;
+  CLI::App* installCommand = app.add_subcommand(
+      "install-roms",
+      "Copy a ROM set (your own dumps from SRC, or the demo set) where the instrument finds it, "
+      "matching file names in any case; files already there are kept unless --force.");
+  installCommand->add_option("src", install.source, "directory of ROM dumps (default: the demo set)");
+  installCommand->add_flag(
+      "--system", install.system,
+      std::string("install for every user into ") + kSystemRomDirectory + " (needs root)");
+  installCommand->add_flag("--force", install.force, "replace ROM files already there");
+
   std::string wavPath, picturePath;
   CLI::App* plotCommand = app.add_subcommand("plot-wav", "Draw a WAV file's waveform and spectrogram.");
   plotCommand->add_option("wav", wavPath, "WAV file")->required();
@@ -120,6 +133,7 @@ int main(int argc, char** argv) {
     }
     if (*inspectCommand) return runInspect(inspectDirectory, plotPath);
     if (*demoCommand) return runMakeDemoRoms(demoDirectory, force);
+    if (*installCommand) return runInstallRoms(install);
     if (*plotCommand) return runPlotWav(wavPath, picturePath);
   } catch (const UsageError& e) {
     std::fprintf(stderr, "sarn2: %s\nRun with --help for more information.\n", e.what());
