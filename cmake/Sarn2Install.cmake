@@ -18,7 +18,7 @@ if(WIN32)
   configure_file(${CMAKE_SOURCE_DIR}/packaging/windows/README-Windows.txt.in
                  ${CMAKE_BINARY_DIR}/packaging/README-Windows.txt @ONLY NEWLINE_STYLE CRLF)
   configure_file(${CMAKE_SOURCE_DIR}/packaging/windows/install-roms.cmd
-                 ${CMAKE_BINARY_DIR}/packaging/install-roms.cmd COPYONLY NEWLINE_STYLE CRLF)
+                 ${CMAKE_BINARY_DIR}/packaging/install-roms.cmd @ONLY NEWLINE_STYLE CRLF)
   install(FILES ${CMAKE_BINARY_DIR}/packaging/README-Windows.txt ${CMAKE_BINARY_DIR}/packaging/install-roms.cmd
           DESTINATION .)
 else()

@@ -74,9 +74,12 @@ std::vector<SourceFile> gatherSource(const std::string& source, std::vector<std:
 }
 
 bool sameContent(const std::string& path, const std::vector<uint8_t>& bytes) {
+  std::error_code error;
+  if (!fs::is_regular_file(path, error) || fs::file_size(path, error) != bytes.size() || error) return false;
   std::ifstream in(path, std::ios::binary);
-  const std::vector<uint8_t> existing((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  return in.eof() && existing == bytes;
+  std::vector<uint8_t> existing(bytes.size());
+  in.read(reinterpret_cast<char*>(existing.data()), static_cast<std::streamsize>(existing.size()));
+  return in.good() && existing == bytes;
 }
 
 void writeAll(int descriptor, const std::vector<uint8_t>& bytes, const std::string& target) {
