@@ -154,7 +154,7 @@ TEST_F(RenderTest, Format1FileEqualsTheSameEventsSentDirectly) {
   const std::vector<float> direct = renderDirectly(piece.expected, total);
   EXPECT_GT(peak(direct), 0.01f);
   EXPECT_TRUE(sameBits(wav.samples, direct));
-  EXPECT_NE(run.out.find("out.wav: 1.55 s at 44100 Hz (float)"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("out.wav: 1.55 s at 44100 Hz (WAV float)"), std::string::npos) << run.out;
 }
 
 TEST_F(RenderTest, Format0FileWithTheTempoInlineRendersTheSame) {

@@ -88,7 +88,8 @@ TEST_F(Inspect, MissingPitchFileSilencesEveryNote) {
   romset::RomSet set = romset::demoRomSet();
   set.remove("DD2");
   const ToolRun run = inspect(set);
-  ASSERT_EQ(run.status, 0) << run.err;
+  ASSERT_EQ(run.status, 1) << run.err;  // the report, and a status that says the set cannot sound
+  EXPECT_TRUE(contains(run.out, "Verdict: silent")) << run.out;
   EXPECT_TRUE(contains(run.out, "DD2.BIN is missing (2048 bytes needed)")) << run.out;
   EXPECT_TRUE(
       contains(run.out, "The pitch table has 0 entries (it needs DD1 and DD2 both): every note is silent."));
@@ -125,13 +126,13 @@ TEST_F(Inspect, ImageThatEndsInsideThePresetTable) {
 
 TEST_F(Inspect, EmptyOrMissingDirectory) {
   const ToolRun empty = runSarn2({"inspect", roms.path()});
-  ASSERT_EQ(empty.status, 0) << empty.err;
+  ASSERT_EQ(empty.status, 1) << empty.err;
   for (const char* name : {"DD1", "DD2", "DD13", "DD14", "DD16", "DD18", "DD19", "DD27", "DD28", "Midi_DD2"})
     EXPECT_TRUE(contains(empty.out, std::string(name) + ".BIN is missing")) << name;
   EXPECT_TRUE(contains(empty.out, "The ROM image is empty: the instrument renders silence."));
 
   const ToolRun missing = runSarn2({"inspect", roms.path() + "absent"});
-  EXPECT_EQ(missing.status, 0);
+  EXPECT_EQ(missing.status, 1);
   EXPECT_TRUE(
       contains(missing.out, "does not exist or is not a directory: the instrument finds no ROM files"));
 }

@@ -49,14 +49,16 @@ int main(int argc, char** argv) {
   app.require_subcommand(1);
 
   RenderOptions render;
-  std::string filter, tail = "auto", format = "float";
+  std::string filter, tail = "auto", format;
   std::optional<int> preset;
   std::optional<float> release;
   CLI::App* renderCommand = app.add_subcommand(
       "render",
-      "Play a Standard MIDI File through a plug-in into a mono WAV file (output 0 of the plug-in).");
+      "Play a Standard MIDI File through a plug-in into a mono sound file (output 0 of the plug-in); "
+      "the file type follows the extension: .wav, .flac, .ogg or .aiff.");
   renderCommand->add_option("midi", render.midiPath, "MIDI file, format 0 or 1")->required();
-  renderCommand->add_option("-o,--output", render.outputPath, "WAV file to write")->required();
+  renderCommand->add_option("-o,--output", render.outputPath, "sound file to write (.wav .flac .ogg .aiff)")
+      ->required();
   renderCommand->add_option("--plugin", render.pluginPath,
                             "plug-in library (default: the sarn2.so beside this program)");
   renderCommand->add_option("--rate", render.sampleRate, "sample rate in Hz")
@@ -78,9 +80,11 @@ int main(int argc, char** argv) {
                    "seconds to render after the piece ends, or 'auto': until 0.5 s of silence, "
                    "at most 30 s")
       ->capture_default_str();
-  renderCommand->add_option("--format", format, "WAV sample format")
-      ->check(CLI::IsMember({"float", "pcm16", "pcm24"}))
-      ->capture_default_str();
+  renderCommand
+      ->add_option(
+          "--format", format,
+          "sample format: float, pcm16 or pcm24 (default float; pcm24 for FLAC; none for Ogg Vorbis)")
+      ->check(CLI::IsMember({"float", "pcm16", "pcm24"}));
   renderCommand->add_option("--rom-dir", render.romDirectory,
                             "ROM directory for the instrument instead of its usual one");
 
@@ -128,7 +132,7 @@ int main(int argc, char** argv) {
       render.release = release;
       if (!filter.empty()) render.filterOn = filter == "on";
       render.tailSeconds = parseTail(tail);
-      render.format = parseFormat(format);
+      if (!format.empty()) render.format = parseFormat(format);
       return runRender(render);
     }
     if (*inspectCommand) return runInspect(inspectDirectory, plotPath);

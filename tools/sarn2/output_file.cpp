@@ -38,6 +38,21 @@ void onInterrupt(int signalNumber) {
 
 std::string describeErrno(int error) { return std::strerror(error); }
 
+// The file a path names once its symbolic links are followed, even when the
+// last link dangles: writing through a link must update what it points at,
+// not replace the link with a file. Relative links count from their directory.
+fs::path followLinks(const fs::path& target) {
+  constexpr int kMaxLinks = 40;  // as the kernel's own limit on a chain of links
+  fs::path path = target;
+  std::error_code error;
+  for (int i = 0; i < kMaxLinks && fs::is_symlink(path, error); ++i) {
+    const fs::path next = fs::read_symlink(path, error);
+    if (error) break;
+    path = next.is_absolute() ? next : path.parent_path() / next;
+  }
+  return path;
+}
+
 }  // namespace
 
 void installInterruptCleanup() {
@@ -63,15 +78,17 @@ OutputFile::OutputFile(const std::string& target) : targetPath(target) {
   if (target.empty()) throw ToolError("no output file named");
   std::error_code error;
   if (fs::is_directory(target, error)) throw ToolError("cannot write " + target + ": it is a directory");
-  fs::path parent = fs::path(target).parent_path();
+  const fs::path file = followLinks(target);
+  writtenPath = file.string();
+  fs::path parent = file.parent_path();
   if (parent.empty()) parent = ".";
   if (!fs::is_directory(parent, error))
     throw ToolError("cannot write " + target + ": directory " + parent.string() + " does not exist");
 
-  // A hidden name beside the target, so that the final rename stays on one
+  // A hidden name beside the file, so that the final rename stays on one
   // file system and cannot fail half way.
   std::string hidden = ".";
-  hidden.append(fs::path(target).filename().string()).append(".XXXXXX");
+  hidden.append(file.filename().string()).append(".XXXXXX");
   std::string pattern = (parent / hidden).string();
   descriptor = mkstemp(pattern.data());
   if (descriptor < 0) throw ToolError("cannot write " + target + ": " + describeErrno(errno));
@@ -103,7 +120,7 @@ void OutputFile::commit() {
     descriptor = -1;
     if (closed != 0) throw ToolError("cannot write " + targetPath + ": " + describeErrno(errno));
   }
-  if (std::rename(tempPath.c_str(), targetPath.c_str()) != 0)
+  if (std::rename(tempPath.c_str(), writtenPath.c_str()) != 0)
     throw ToolError("cannot write " + targetPath + ": " + describeErrno(errno));
   committed = true;
   keepOnInterrupt(tempPath);

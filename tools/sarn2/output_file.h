@@ -9,7 +9,9 @@ namespace sarn2tool {
 class OutputFile {
  public:
   // Creates the temporary file at once, so that an unwritable target is
-  // reported before any work is done. Throws ToolError.
+  // reported before any work is done. A target that is a symbolic link is
+  // written through: the file it points at is replaced, the link stays.
+  // Throws ToolError.
   explicit OutputFile(const std::string& target);
   // Removes the temporary file unless commit() succeeded.
   ~OutputFile();
@@ -28,6 +30,7 @@ class OutputFile {
 
  private:
   std::string targetPath;
+  std::string writtenPath;  // the target with its links followed
   std::string tempPath;
   int descriptor = -1;
   bool committed = false;

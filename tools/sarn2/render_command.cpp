@@ -14,6 +14,7 @@
 #include "tools/sarn2/hosted_plugin.h"
 #include "tools/sarn2/midi_schedule.h"
 #include "tools/sarn2/render_progress.h"
+#include "tools/sarn2/render_rom_check.h"
 #include "tools/sarn2/rom_dir_override.h"
 #include "tools/sarn2/tool_error.h"
 
@@ -24,6 +25,7 @@ namespace sarn2tool {
 namespace {
 
 constexpr int32_t kSarn2Presets = 32;
+constexpr const char* kSarn2EffectName = "Tavrel Sarn2";
 constexpr double kSilenceLevel = 1e-6;
 constexpr double kSilenceSeconds = 0.5;
 constexpr double kMaxAutoTailSeconds = 30.0;
@@ -95,7 +97,8 @@ int runRender(const RenderOptions& options) {
   const MidiSchedule schedule = readMidiSchedule(options.midiPath, options.sampleRate);
   const std::string pluginPath = options.pluginPath.empty() ? defaultPluginPath() : options.pluginPath;
 
-  WavWriter wav(options.outputPath, options.sampleRate, options.format);
+  const SoundFileFormat format = soundFileFormat(options.outputPath, options.format);
+  WavWriter wav(options.outputPath, options.sampleRate, format);
   std::unique_ptr<OutputFile> stateOut;
   if (!options.saveStatePath.empty()) stateOut = std::make_unique<OutputFile>(options.saveStatePath);
 
@@ -104,6 +107,8 @@ int runRender(const RenderOptions& options) {
 
   HostedPlugin plugin(pluginPath, static_cast<float>(options.sampleRate), options.blockSize);
   const std::string name = fs::path(pluginPath).filename().string();
+  // Without ROM files the instrument renders silence; that is never a result.
+  if (plugin.effectName() == kSarn2EffectName) checkInstrumentFindsRoms(options.romDirectory);
 
   if (!loadedState.empty() || stateOut) {
     if (!plugin.keepsStateAsChunk()) throw ToolError(name + " keeps no state chunk to load or save");
@@ -176,7 +181,7 @@ int runRender(const RenderOptions& options) {
   const double length = position / rate;
   const double rms = position > 0 ? std::sqrt(sumSquares / static_cast<double>(position)) : 0.0;
   std::printf("%s: %.2f s at %d Hz (%s), peak %.4f (%s), RMS %.4f (%s), %.1fx real time\n",
-              options.outputPath.c_str(), length, options.sampleRate, sampleFormatName(options.format), peak,
+              options.outputPath.c_str(), length, options.sampleRate, format.description.c_str(), peak,
               decibels(peak).c_str(), rms, decibels(rms).c_str(), seconds > 0.0 ? length / seconds : 0.0);
   return kExitOk;
 }

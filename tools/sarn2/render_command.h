@@ -19,8 +19,8 @@ struct RenderOptions {
   std::optional<bool> filterOn;
   std::string loadStatePath;
   std::string saveStatePath;
-  std::optional<double> tailSeconds;  // none: until the output falls silent
-  SampleFormat format = SampleFormat::float32;
+  std::optional<double> tailSeconds;   // none: until the output falls silent
+  std::optional<SampleFormat> format;  // none: the output file type's default
   std::string romDirectory;
 };
 

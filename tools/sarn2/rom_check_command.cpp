@@ -4,6 +4,8 @@
 
 #include "instrument/filter_envelope.h"
 #include "instrument/rom_directory.h"
+#include "tools/sarn2/rom_file_lookup.h"
+#include "tools/sarn2/rom_verdict.h"
 #include "tools/sarn2/tool_error.h"
 
 namespace sarn2tool {
@@ -140,11 +142,21 @@ int runInspect(const std::string& directory, const std::string& plotPath) {
   printFiles(report);
   printPresets(report);
   printWarnings(report);
+  std::vector<std::string> hints = caseMismatchHints(report.directory);
+  // The instrument passes over a user directory holding names only in other
+  // case; say so when that is why it reads another directory.
+  if (directory.empty() && userRomDirectory() != report.directory)
+    for (const std::string& hint : caseMismatchHints(userRomDirectory())) hints.push_back(hint);
+  if (!hints.empty()) {
+    std::printf("\nHints:\n");
+    for (const std::string& hint : hints) std::printf("  - %s\n", hint.c_str());
+  }
+  std::printf("\n%s\n", romSetVerdict(report).c_str());
   if (!plotPath.empty()) {
     saveFigure(romFigure(report), plotPath);
     std::printf("\nWrote %s\n", plotPath.c_str());
   }
-  return kExitOk;
+  return romSetCanSound(report) ? kExitOk : kExitFailure;
 }
 
 }  // namespace sarn2tool

@@ -40,7 +40,12 @@ RomDirOverride::RomDirOverride(const std::string& romDirectory) {
     previous = value;
     hadPrevious = true;
   }
+  if (const char* value = std::getenv("XDG_DATA_DIRS")) {
+    previousDataDirs = value;
+    hadPreviousDataDirs = true;
+  }
   setenv("XDG_DATA_HOME", dataHome.c_str(), 1);
+  setenv("XDG_DATA_DIRS", dataHome.c_str(), 1);
 }
 
 RomDirOverride::~RomDirOverride() {
@@ -48,6 +53,10 @@ RomDirOverride::~RomDirOverride() {
     setenv("XDG_DATA_HOME", previous.c_str(), 1);
   else
     unsetenv("XDG_DATA_HOME");
+  if (hadPreviousDataDirs)
+    setenv("XDG_DATA_DIRS", previousDataDirs.c_str(), 1);
+  else
+    unsetenv("XDG_DATA_DIRS");
   // remove_all does not follow the link, so the linked directory is safe.
   std::error_code ignored;
   fs::remove_all(dataHome, ignored);
