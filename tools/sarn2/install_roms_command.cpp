@@ -110,8 +110,10 @@ int runInstallRoms(const InstallRomsOptions& options) {
 
   std::error_code error;
   fs::create_directories(destination, error);
-  if (error || !fs::is_directory(destination)) {
-    std::string advice = options.system && geteuid() != 0 ? " (--system needs root: run it with sudo)" : "";
+  std::error_code statusError;
+  if (error || !fs::is_directory(destination, statusError)) {
+    const std::string advice =
+        options.system && geteuid() != 0 ? " (--system needs root: run it with sudo)" : "";
     throw ToolError("cannot create the ROM directory " + destination + ": " +
                     (error ? error.message() : "not a directory") + advice);
   }
