@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "tests/support/midi_block.h"
+#include "tools/host/midi_block.h"
 #include "tools/romset/romset.h"
 
 namespace bench {
@@ -42,9 +42,9 @@ struct RomDirectory {
 };
 
 void send(Sarn2VST& instrument, uint8_t status, uint8_t velocity) {
-  std::vector<std::array<uint8_t, 3>> messages;
+  std::vector<pluginhost::Midi> messages;
   for (int note : kChord) messages.push_back({status, static_cast<uint8_t>(note), velocity});
-  testhost::MidiBlock block(messages);
+  pluginhost::MidiBlock block(messages);
   instrument.processEvents(block.block());
 }
 

@@ -30,7 +30,7 @@ class CarelessHost : public ::testing::Test {
   }
 
   // A chord on two channels, as both the careless and the careful host send it.
-  static void playChord(const Instance& instance) {
+  static void playChord(Instance& instance) {
     ASSERT_EQ(instance.sendMidi({{0x90, 48, 100}, {0x91, 55, 90}, {0x90, 64, 80}}), 1);
   }
 
@@ -288,7 +288,7 @@ TEST_F(CarelessHost, AHostAnsweringNonsenseChangesNothing) {
   Instance careless(library, &nonsenseCallback);
   Instance careful(library);
   ASSERT_NE(careless.effect(), nullptr);
-  for (const Instance* instance : {&careless, &careful}) {
+  for (Instance* instance : {&careless, &careful}) {
     instance->dispatch(EffectOpcode::processingOnOff, 0, 1);
     playChord(*instance);
     std::vector<uint8_t> chunk = instance->chunk();

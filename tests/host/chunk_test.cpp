@@ -163,7 +163,7 @@ TEST_F(Chunk, LoadAsksForOneDisplayRefresh) {
   expectPlainHostCall(recorder().calls[0], instance->effect(), 42, 0);
 
   // The host's answer does not matter.
-  recorder().otherAnswer = 1;
+  recorder().answers.updatesDisplay = 1;
   EXPECT_EQ(load(kFreshChunk), 1);
   EXPECT_EQ(recorder().count(42), 2);
 }

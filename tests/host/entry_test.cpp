@@ -23,13 +23,13 @@ TEST_F(EntryPoint, AsksTheHostVersionFirst) {
 }
 
 TEST_F(EntryPoint, HostAnsweringZeroGetsNoEffect) {
-  recorder().versionAnswer = 0;
+  recorder().answers.version = 0;
   EffectRecord* record = library.entry()(&recordingCallback);
   EXPECT_EQ(record, nullptr);
   EXPECT_EQ(recorder().calls.size(), 1u);
 
   // Any other answer, negative ones included, creates the instrument.
-  recorder().versionAnswer = -1;
+  recorder().answers.version = -1;
   Instance instance(library);
   EXPECT_NE(instance.effect(), nullptr);
 }

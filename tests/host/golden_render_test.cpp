@@ -25,7 +25,7 @@ using namespace testhost;
 namespace {
 
 using Midi = std::array<uint8_t, 3>;
-using Action = std::function<void(const Instance&)>;
+using Action = std::function<void(Instance&)>;
 
 struct Cue {
   int32_t frame;
@@ -44,20 +44,20 @@ struct Script {
     return *this;
   }
   Script& midi(double seconds, std::vector<Midi> messages) {
-    return at(seconds, [messages](const Instance& i) { i.sendMidi(messages); });
+    return at(seconds, [messages](Instance& i) { i.sendMidi(messages); });
   }
 };
 
 Action parameter(int32_t index, float value) {
-  return [=](const Instance& i) { i.setParameter(index, value); };
+  return [=](Instance& i) { i.setParameter(index, value); };
 }
 
 Action sampleRate(float rate) {
-  return [=](const Instance& i) { i.dispatch(EffectOpcode::setSampleRate, 0, 0, nullptr, rate); };
+  return [=](Instance& i) { i.dispatch(EffectOpcode::setSampleRate, 0, 0, nullptr, rate); };
 }
 
 Action chunk(int32_t preset, float release, float pitchBend, int32_t filter) {
-  return [=](const Instance& i) {
+  return [=](Instance& i) {
     std::vector<uint8_t> bytes(20);
     const float reserved = 0.0f;
     std::memcpy(&bytes[0], &preset, 4);

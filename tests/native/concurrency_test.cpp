@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "instrument/sarn2_vst.h"
-#include "tests/support/midi_block.h"
 #include "tests/support/temp_rom_dir.h"
+#include "tools/host/midi_block.h"
 #include "tools/romset/romset.h"
 
 namespace {
@@ -44,7 +44,7 @@ TEST(Concurrency, RenderingAndMidiBesideChunksAndParameters) {
   std::atomic<long> chunks{0};
 
   std::thread audio([&] {
-    std::vector<testhost::MidiBlock> scripts;
+    std::vector<pluginhost::MidiBlock> scripts;
     for (int i = 0; i < 16; ++i) {
       const auto note = static_cast<uint8_t>(36 + (i * 11) % 48);
       scripts.emplace_back(std::vector<std::array<uint8_t, 3>>{

@@ -84,7 +84,7 @@ std::unique_ptr<Instance> openWithRoms(const PluginLibrary& library, int i) {
 }
 
 // Instance i's settings, set once after opening.
-void configure(const Instance& instance, int i) {
+void configure(Instance& instance, int i) {
   instance.dispatch(EffectOpcode::setSampleRate, 0, 0, nullptr, i % 3 == 0 ? 48000.0f : 44100.0f);
   instance.dispatch(EffectOpcode::processingOnOff, 0, 1);
   instance.setParameter(0, static_cast<float>((5 * i) % 32) / 31.0f);
@@ -118,7 +118,7 @@ std::vector<std::array<uint8_t, 3>> midiFor(int i, int b) {
   }
 }
 
-void runBlock(const Instance& instance, int i, int b, std::vector<float>& sound) {
+void runBlock(Instance& instance, int i, int b, std::vector<float>& sound) {
   const auto midi = midiFor(i, b);
   if (!midi.empty()) {
     ASSERT_EQ(instance.sendMidi(midi), 1);

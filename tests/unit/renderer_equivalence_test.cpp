@@ -10,8 +10,8 @@
 
 #include "instrument/sarn2_vst.h"
 #include "tests/reference/reference_model.h"
-#include "tests/support/midi_block.h"
 #include "tests/support/temp_rom_dir.h"
+#include "tools/host/midi_block.h"
 #include "tools/romset/romset.h"
 
 namespace {
@@ -70,7 +70,7 @@ struct Pair {
 };
 
 void sendMidi(Sarn2VST& s, uint8_t status, uint8_t d1, uint8_t d2) {
-  testhost::MidiBlock block({{status, d1, d2}});
+  pluginhost::MidiBlock block({{status, d1, d2}});
   s.processEvents(block.block());
 }
 

@@ -10,15 +10,15 @@
 #include <vector>
 
 #include "instrument/sarn2_vst.h"
-#include "tests/support/midi_block.h"
 #include "tests/support/temp_rom_dir.h"
+#include "tools/host/midi_block.h"
 #include "tools/romset/romset.h"
 
 namespace soundtest {
 
-using testhost::Midi;
+using pluginhost::Midi;
 
-using EventList = testhost::MidiBlock;
+using EventList = pluginhost::MidiBlock;
 
 class Instrument {
  public:

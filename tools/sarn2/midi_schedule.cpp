@@ -70,7 +70,7 @@ struct Pending {
 
 // An update event as the MIDI message it was read from; false for events
 // that are not channel messages.
-bool updateMessage(Alg_event_ptr event, MidiMessage& message) {
+bool updateMessage(Alg_event_ptr event, pluginhost::Midi& message) {
   const uint8_t channel = static_cast<uint8_t>(event->chan & 0x0F);
   if (event->chan < 0) return false;
   const std::string attribute = event->get_attribute();
@@ -173,7 +173,7 @@ MidiSchedule readMidiSchedule(const std::string& path, double sampleRate) {
       pending.push_back({{at, {static_cast<uint8_t>(0x90 | channel), key, velocity}}, 1});
       pending.push_back({{end, {static_cast<uint8_t>(0x80 | channel), key, 0}}, end > at ? 0 : 2});
     } else {
-      MidiMessage message{};
+      pluginhost::Midi message{};
       if (updateMessage(event, message)) pending.push_back({{at, message}, 1});
     }
   }

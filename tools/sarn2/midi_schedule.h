@@ -5,13 +5,13 @@
 #include <string>
 #include <vector>
 
-#include "tools/sarn2/hosted_plugin.h"
+#include "tools/host/midi_block.h"
 
 namespace sarn2tool {
 
 struct ScheduledMessage {
   int64_t sample;
-  MidiMessage message;
+  pluginhost::Midi message;
 };
 
 struct MidiSchedule {

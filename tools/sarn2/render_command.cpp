@@ -11,7 +11,7 @@
 #include <iterator>
 #include <memory>
 
-#include "tools/sarn2/hosted_plugin.h"
+#include "tools/host/hosted_plugin.h"
 #include "tools/sarn2/midi_schedule.h"
 #include "tools/sarn2/render_progress.h"
 #include "tools/sarn2/render_rom_check.h"
@@ -24,6 +24,7 @@ namespace sarn2tool {
 
 namespace {
 
+constexpr const char* kHostName = "sarn2 render";
 constexpr int32_t kSarn2Presets = 32;
 constexpr const char* kSarn2EffectName = "Tavrel Sarn2";
 constexpr double kSilenceLevel = 1e-6;
@@ -52,7 +53,8 @@ std::string decibels(double level) {
 
 // Settings the options ask for, applied after any loaded state so that
 // they override it.
-void applySettings(HostedPlugin& plugin, const RenderOptions& options, const std::string& name) {
+void applySettings(pluginhost::PluginInstance& plugin, const RenderOptions& options,
+                   const std::string& name) {
   if (options.preset) {
     const int32_t n = *options.preset;
     if (auto index = plugin.findParameter("Preset")) {
@@ -105,29 +107,31 @@ int runRender(const RenderOptions& options) {
   std::unique_ptr<RomDirOverride> romOverride;
   if (!options.romDirectory.empty()) romOverride = std::make_unique<RomDirOverride>(options.romDirectory);
 
-  HostedPlugin plugin(pluginPath, static_cast<float>(options.sampleRate), options.blockSize);
+  pluginhost::HostedPlugin hosted(pluginPath, static_cast<float>(options.sampleRate), options.blockSize,
+                                  kHostName);
+  pluginhost::PluginInstance& plugin = hosted.instance();
   const std::string name = fs::path(pluginPath).filename().string();
   // Without ROM files the instrument renders silence; that is never a result.
-  if (plugin.effectName() == kSarn2EffectName) checkInstrumentFindsRoms(options.romDirectory);
+  if (hosted.effectName() == kSarn2EffectName) checkInstrumentFindsRoms(options.romDirectory);
 
   if (!loadedState.empty() || stateOut) {
     if (!plugin.keepsStateAsChunk()) throw ToolError(name + " keeps no state chunk to load or save");
   }
   if (!options.loadStatePath.empty()) {
-    const size_t expected = plugin.getChunk().size();
+    const size_t expected = plugin.chunk().size();
     if (loadedState.size() != expected)
       throw ToolError("state file " + options.loadStatePath + " is " + std::to_string(loadedState.size()) +
                       " bytes, but " + name + " keeps a state of " + std::to_string(expected) + " bytes");
-    if (!plugin.setChunk(loadedState))
+    if (plugin.setChunk(loadedState) == 0)
       throw ToolError(name + " refused the state in " + options.loadStatePath);
   }
   applySettings(plugin, options, name);
   // The state as the options set it up, before the piece changes anything,
   // so that --load-state with this file reproduces the same render.
   std::vector<uint8_t> savedState;
-  if (stateOut) savedState = plugin.getChunk();
+  if (stateOut) savedState = plugin.chunk();
 
-  plugin.startProcessing();
+  plugin.setProcessing(true);
 
   const double rate = options.sampleRate;
   const int64_t musicEnd = schedule.endSample;
@@ -137,7 +141,7 @@ int runRender(const RenderOptions& options) {
 
   RenderProgress progress(isatty(STDERR_FILENO) != 0, autoTail ? musicEnd : end, rate);
   const auto started = std::chrono::steady_clock::now();
-  std::vector<MidiMessage> batch;
+  std::vector<pluginhost::Midi> batch;
   size_t next = 0;
   int64_t position = 0;
   int64_t silentRun = 0;
