@@ -293,13 +293,26 @@ TEST_F(RenderTest, OtherInstrumentsOfTheInterfaceRenderToo) {
   EXPECT_GT(peak(wav.samples), 0.01f);
 }
 
+// A picture of a render, and one of digital silence that says so.
 TEST_F(RenderTest, PlotWavDrawsARenderedFile) {
   ASSERT_EQ(render({shortPiece(), "-o", path("p.wav")}).status, 0);
   const ToolRun png = runSarn2({"plot-wav", path("p.wav"), "-o", path("p.png")});
   ASSERT_EQ(png.status, 0) << png.err;
-  const std::vector<uint8_t> bytes = readBytes(path("p.png"));
-  ASSERT_GT(bytes.size(), 8u);
-  EXPECT_EQ(std::memcmp(bytes.data(), "\x89PNG\r\n\x1a\n", 8), 0);
+  EXPECT_EQ(png.out, path("p.png") + ": drew 1.51 s of " + path("p.wav") + "\n");
+  EXPECT_EQ(pngSize(readBytes(path("p.png"))), (std::pair<uint32_t, uint32_t>{1280, 636}));
   EXPECT_EQ(runSarn2({"plot-wav", path("missing.wav"), "-o", path("m.png")}).status, 1);
   EXPECT_FALSE(std::filesystem::exists(path("m.png")));
+
+  SF_INFO info{};
+  info.samplerate = 48000;
+  info.channels = 1;
+  info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+  SNDFILE* file = sf_open(path("zero.wav").c_str(), SFM_WRITE, &info);
+  ASSERT_NE(file, nullptr);
+  const std::vector<float> zeros(24000, 0.0f);
+  sf_writef_float(file, zeros.data(), static_cast<sf_count_t>(zeros.size()));
+  sf_close(file);
+  const ToolRun silent = runSarn2({"plot-wav", path("zero.wav"), "-o", path("zero.svg")});
+  ASSERT_EQ(silent.status, 0) << silent.err;
+  EXPECT_EQ(silent.out, path("zero.svg") + ": drew 0.50 s of " + path("zero.wav") + ", digital silence\n");
 }

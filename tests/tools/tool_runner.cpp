@@ -108,6 +108,17 @@ std::vector<uint8_t> readBytes(const std::string& path) {
   return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
+std::pair<uint32_t, uint32_t> pngSize(const std::vector<uint8_t>& bytes) {
+  // Signature, then the IHDR chunk: length, type, width, height (big-endian).
+  static const uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+  if (bytes.size() < 24 || !std::equal(kSignature, kSignature + 8, bytes.begin())) return {0, 0};
+  const auto word = [&](size_t at) {
+    return uint32_t{bytes[at]} << 24 | uint32_t{bytes[at + 1]} << 16 | uint32_t{bytes[at + 2]} << 8 |
+           bytes[at + 3];
+  };
+  return {word(16), word(20)};
+}
+
 void writeBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
   std::ofstream(path, std::ios::binary)
       .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));

@@ -32,6 +32,8 @@ Wav readWav(const std::string& path);
 
 std::vector<std::string> directoryEntries(const std::string& directory);
 std::vector<uint8_t> readBytes(const std::string& path);
+// Width and height from a PNG file's header; 0, 0 when it is no PNG.
+std::pair<uint32_t, uint32_t> pngSize(const std::vector<uint8_t>& bytes);
 void writeBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 
 }  // namespace tooltest

@@ -6,7 +6,6 @@
 #include <cmath>
 #include <complex>
 #include <cstdio>
-#include <filesystem>
 
 #include "tools/sarn2/tool_error.h"
 
@@ -107,31 +106,48 @@ void drawSpectrogram(Figure& figure, const Panel& panel, const std::vector<float
 
 }  // namespace
 
+bool isDigitalSilence(const std::vector<float>& samples) {
+  return std::all_of(samples.begin(), samples.end(), [](float x) { return x == 0.0f; });
+}
+
 Figure soundFigure(const std::vector<float>& samples, double sampleRate, const std::string& title) {
   Figure figure;
   figure.width = kWidth;
   figure.height = 2 * kMargin + kWaveHeight + 3 * kMargin + kSpectrumHeight + kMargin;
   const double length = samples.size() / sampleRate;
   const auto count = static_cast<int64_t>(samples.size());
+  const bool silent = isDigitalSilence(samples);
 
   const Panel wave{
-      kMargin, 2.0 * kMargin, kWidth - 2.0 * kMargin, kWaveHeight, 0, std::max<double>(1, count - 1), -1.0,
-      1.0};
-  char heading[160];
-  std::snprintf(heading, sizeof(heading), "%s  %.2f S", title.c_str(), length);
+      kMargin, 2.0 * kMargin, kWidth - 2.0 * kMargin, kWaveHeight, 0, std::max<double>(1, count - 1),
+      -1.0,    1.0,           {"s", 1.0 / sampleRate}};
+  char heading[600];
+  std::snprintf(heading, sizeof(heading), "%s, %.2f s at %.0f Hz", title.c_str(), length, sampleRate);
   drawPanel(figure, wave, heading);
   figure.polyline({wave.at(0, 0), wave.at(std::max<double>(1, count - 1), 0)}, {200, 200, 200});
   figure.polyline(
       columnTrace(wave, count, [&](int64_t i) { return double(samples[static_cast<size_t>(i)]); }),
       {30, 90, 170});
 
-  const Panel spectrum{
-      kMargin, wave.y + kWaveHeight + 3.0 * kMargin, kWidth - 2.0 * kMargin, kSpectrumHeight, 0, 1, 0, 1};
+  const double top = std::min(kHighestHz, sampleRate / 2.0);
+  const Panel spectrum{kMargin,
+                       wave.y + kWaveHeight + 3.0 * kMargin,
+                       kWidth - 2.0 * kMargin,
+                       kSpectrumHeight,
+                       0,
+                       std::max(length, 1.0 / sampleRate),
+                       kLowestHz,
+                       top,
+                       {"s"},
+                       {"Hz", 1.0, true}};
   char caption[96];
-  std::snprintf(caption, sizeof(caption), "SPECTROGRAM %.0f HZ TO %.0f HZ, LOG SCALE", kLowestHz,
-                std::min(kHighestHz, sampleRate / 2.0));
+  std::snprintf(caption, sizeof(caption), "Spectrogram, %.0f Hz to %.0f Hz, log scale", kLowestHz, top);
   drawPanel(figure, spectrum, caption);
-  if (count > 0) drawSpectrogram(figure, spectrum, samples, sampleRate);
+  if (!silent) drawSpectrogram(figure, spectrum, samples, sampleRate);
+  if (silent) {
+    drawPanelNote(figure, wave, "silent");
+    drawPanelNote(figure, spectrum, "silent");
+  }
   return figure;
 }
 
@@ -147,10 +163,9 @@ int runPlotWav(const std::string& wavPath, const std::string& picturePath) {
   for (size_t i = 0; i < samples.size(); ++i)
     samples[i] = interleaved[i * static_cast<size_t>(info.channels)];
 
-  saveFigure(soundFigure(samples, info.samplerate, std::filesystem::path(wavPath).filename().string()),
-             picturePath);
-  std::printf("%s: drew %.2f s of %s\n", picturePath.c_str(), samples.size() / double(info.samplerate),
-              wavPath.c_str());
+  saveFigure(soundFigure(samples, info.samplerate, wavPath), picturePath);
+  std::printf("%s: drew %.2f s of %s%s\n", picturePath.c_str(), samples.size() / double(info.samplerate),
+              wavPath.c_str(), isDigitalSilence(samples) ? ", digital silence" : "");
   return kExitOk;
 }
 

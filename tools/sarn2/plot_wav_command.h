@@ -10,6 +10,9 @@ namespace sarn2tool {
 
 int runPlotWav(const std::string& wavPath, const std::string& picturePath);
 
+// Nothing but zeros, or nothing at all.
+bool isDigitalSilence(const std::vector<float>& samples);
+
 // The picture for the first channel of a sound.
 Figure soundFigure(const std::vector<float>& samples, double sampleRate, const std::string& title);
 

@@ -123,7 +123,8 @@ Figure romFigure(const RomReport& report) {
                       0,
                       std::max(1, length - 1) * 1.0,
                       0,
-                      255};
+                      255,
+                      {"s", 1.0 / kReportRate}};
     char title[48];
     std::snprintf(title, sizeof(title), "P%d %.3fS", p, length / kReportRate);
     drawPanel(figure, panel, title);
