@@ -78,61 +78,53 @@ void applySettings(pluginhost::PluginInstance& plugin, const RenderOptions& opti
   if (options.filterOn) setNamed("Filter", "--filter", *options.filterOn ? 1.0f : 0.0f);
 }
 
-}  // namespace
+// What the options and files ask for, read and checked before any output
+// file or plug-in is touched.
+struct RenderInputs {
+  std::vector<uint8_t> loadedState;
+  MidiSchedule schedule;
+  std::string pluginPath;
+};
 
-std::string defaultPluginPath() {
-  std::error_code error;
-  const fs::path directory = fs::read_symlink("/proc/self/exe", error).parent_path();
-  const fs::path beside = directory / "sarn2.so";
-  const fs::path installed = (directory / ".." / "lib" / "vst" / "sarn2.so").lexically_normal();
-  for (const fs::path& candidate : {beside, installed})
-    if (fs::is_regular_file(candidate, error)) return candidate.string();
-  throw ToolError("no plug-in library found at " + beside.string() + " or " + installed.string() +
-                  "; name one with --plugin");
+RenderInputs readInputs(const RenderOptions& options) {
+  RenderInputs inputs;
+  if (!options.loadStatePath.empty()) inputs.loadedState = readStateFile(options.loadStatePath);
+  inputs.schedule = readMidiSchedule(options.midiPath, options.sampleRate);
+  inputs.pluginPath = options.pluginPath.empty() ? defaultPluginPath() : options.pluginPath;
+  return inputs;
 }
 
-int runRender(const RenderOptions& options) {
-  // Everything that can be checked before any work is checked first, and
-  // the output files exist only under temporary names until the end.
-  std::vector<uint8_t> loadedState;
-  if (!options.loadStatePath.empty()) loadedState = readStateFile(options.loadStatePath);
-  const MidiSchedule schedule = readMidiSchedule(options.midiPath, options.sampleRate);
-  const std::string pluginPath = options.pluginPath.empty() ? defaultPluginPath() : options.pluginPath;
-
-  const SoundFileFormat format = soundFileFormat(options.outputPath, options.format);
-  WavWriter wav(options.outputPath, options.sampleRate, format);
-  std::unique_ptr<OutputFile> stateOut;
-  if (!options.saveStatePath.empty()) stateOut = std::make_unique<OutputFile>(options.saveStatePath);
-
-  std::unique_ptr<RomDirOverride> romOverride;
-  if (!options.romDirectory.empty()) romOverride = std::make_unique<RomDirOverride>(options.romDirectory);
-
-  pluginhost::HostedPlugin hosted(pluginPath, static_cast<float>(options.sampleRate), options.blockSize,
-                                  kHostName);
-  pluginhost::PluginInstance& plugin = hosted.instance();
-  const std::string name = fs::path(pluginPath).filename().string();
-  // Without ROM files the instrument renders silence; that is never a result.
-  if (hosted.effectName() == kSarn2EffectName) checkInstrumentFindsRoms(options.romDirectory);
-
-  if (!loadedState.empty() || stateOut) {
-    if (!plugin.keepsStateAsChunk()) throw ToolError(name + " keeps no state chunk to load or save");
-  }
+// Loads the state file, then applies the options over it. Returns the
+// state to save: as set up, before the piece changes anything, so that
+// --load-state with it reproduces the same render.
+std::vector<uint8_t> setUpPlugin(pluginhost::PluginInstance& plugin, const RenderOptions& options,
+                                 const RenderInputs& inputs, bool savesState, const std::string& name) {
+  if ((!inputs.loadedState.empty() || savesState) && !plugin.keepsStateAsChunk())
+    throw ToolError(name + " keeps no state chunk to load or save");
   if (!options.loadStatePath.empty()) {
     const size_t expected = plugin.chunk().size();
-    if (loadedState.size() != expected)
-      throw ToolError("state file " + options.loadStatePath + " is " + std::to_string(loadedState.size()) +
-                      " bytes, but " + name + " keeps a state of " + std::to_string(expected) + " bytes");
-    if (plugin.setChunk(loadedState) == 0)
+    if (inputs.loadedState.size() != expected)
+      throw ToolError("state file " + options.loadStatePath + " is " +
+                      std::to_string(inputs.loadedState.size()) + " bytes, but " + name +
+                      " keeps a state of " + std::to_string(expected) + " bytes");
+    if (plugin.setChunk(inputs.loadedState) == 0)
       throw ToolError(name + " refused the state in " + options.loadStatePath);
   }
   applySettings(plugin, options, name);
-  // The state as the options set it up, before the piece changes anything,
-  // so that --load-state with this file reproduces the same render.
-  std::vector<uint8_t> savedState;
-  if (stateOut) savedState = plugin.chunk();
+  return savesState ? plugin.chunk() : std::vector<uint8_t>{};
+}
 
-  plugin.setProcessing(true);
+struct RenderResult {
+  int64_t frames = 0;
+  double peak = 0.0;
+  double sumSquares = 0.0;
+  double seconds = 0.0;  // wall-clock time of the loop
+};
 
+// Plays the schedule block by block into the WAV file, then the tail:
+// the given seconds, or with --tail auto until the output stays silent.
+RenderResult playSchedule(pluginhost::PluginInstance& plugin, const MidiSchedule& schedule,
+                          const RenderOptions& options, WavWriter& wav) {
   const double rate = options.sampleRate;
   const int64_t musicEnd = schedule.endSample;
   const bool autoTail = !options.tailSeconds.has_value();
@@ -141,12 +133,11 @@ int runRender(const RenderOptions& options) {
 
   RenderProgress progress(isatty(STDERR_FILENO) != 0, autoTail ? musicEnd : end, rate);
   const auto started = std::chrono::steady_clock::now();
+  RenderResult result;
   std::vector<pluginhost::Midi> batch;
   size_t next = 0;
-  int64_t position = 0;
+  int64_t& position = result.frames;
   int64_t silentRun = 0;
-  double peak = 0.0;
-  double sumSquares = 0.0;
   bool done = false;
   while (!done && position < end) {
     batch.clear();
@@ -163,8 +154,8 @@ int runRender(const RenderOptions& options) {
     int64_t kept = frames;
     for (int64_t i = 0; i < frames; ++i) {
       const double x = out[i];
-      peak = std::max(peak, std::fabs(x));
-      sumSquares += x * x;
+      result.peak = std::max(result.peak, std::fabs(x));
+      result.sumSquares += x * x;
       silentRun = std::fabs(x) < kSilenceLevel ? silentRun + 1 : 0;
       if (autoTail && position + i + 1 >= musicEnd && silentRun >= silenceNeeded) {
         kept = i + 1;
@@ -176,17 +167,59 @@ int runRender(const RenderOptions& options) {
     position += kept;
     progress.update(position);
   }
-  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   progress.finish();
+  return result;
+}
+
+void printReport(const RenderOptions& options, const SoundFileFormat& format, const RenderResult& result) {
+  const double length = result.frames / static_cast<double>(options.sampleRate);
+  const double rms =
+      result.frames > 0 ? std::sqrt(result.sumSquares / static_cast<double>(result.frames)) : 0.0;
+  std::printf("%s: %.2f s at %d Hz (%s), peak %.4f (%s), RMS %.4f (%s), %.1fx real time\n",
+              options.outputPath.c_str(), length, options.sampleRate, format.description.c_str(), result.peak,
+              decibels(result.peak).c_str(), rms, decibels(rms).c_str(),
+              result.seconds > 0.0 ? length / result.seconds : 0.0);
+}
+
+}  // namespace
+
+std::string defaultPluginPath() {
+  std::error_code error;
+  const fs::path directory = fs::read_symlink("/proc/self/exe", error).parent_path();
+  const fs::path beside = directory / "sarn2.so";
+  const fs::path installed = (directory / ".." / "lib" / "vst" / "sarn2.so").lexically_normal();
+  for (const fs::path& candidate : {beside, installed})
+    if (fs::is_regular_file(candidate, error)) return candidate.string();
+  throw ToolError("no plug-in library found at " + beside.string() + " or " + installed.string() +
+                  "; name one with --plugin");
+}
+
+int runRender(const RenderOptions& options) {
+  // Everything that can be checked before any work is checked first, and
+  // the output files exist only under temporary names until the end.
+  const RenderInputs inputs = readInputs(options);
+  const SoundFileFormat format = soundFileFormat(options.outputPath, options.format);
+  WavWriter wav(options.outputPath, options.sampleRate, format);
+  std::unique_ptr<OutputFile> stateOut;
+  if (!options.saveStatePath.empty()) stateOut = std::make_unique<OutputFile>(options.saveStatePath);
+  std::unique_ptr<RomDirOverride> romOverride;
+  if (!options.romDirectory.empty()) romOverride = std::make_unique<RomDirOverride>(options.romDirectory);
+
+  pluginhost::HostedPlugin hosted(inputs.pluginPath, static_cast<float>(options.sampleRate),
+                                  options.blockSize, kHostName);
+  pluginhost::PluginInstance& plugin = hosted.instance();
+  const std::string name = fs::path(inputs.pluginPath).filename().string();
+  // Without ROM files the instrument renders silence; that is never a result.
+  if (hosted.effectName() == kSarn2EffectName) checkInstrumentFindsRoms(options.romDirectory);
+  const std::vector<uint8_t> savedState = setUpPlugin(plugin, options, inputs, stateOut != nullptr, name);
+
+  plugin.setProcessing(true);
+  const RenderResult result = playSchedule(plugin, inputs.schedule, options, wav);
 
   wav.finish();
   if (stateOut) stateOut->writeAndCommit(savedState.data(), savedState.size());
-
-  const double length = position / rate;
-  const double rms = position > 0 ? std::sqrt(sumSquares / static_cast<double>(position)) : 0.0;
-  std::printf("%s: %.2f s at %d Hz (%s), peak %.4f (%s), RMS %.4f (%s), %.1fx real time\n",
-              options.outputPath.c_str(), length, options.sampleRate, format.description.c_str(), peak,
-              decibels(peak).c_str(), rms, decibels(rms).c_str(), seconds > 0.0 ? length / seconds : 0.0);
+  printReport(options, format, result);
   return kExitOk;
 }
 
