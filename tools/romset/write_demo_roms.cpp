@@ -1,6 +1,7 @@
 // Writes the demo ROM set into a directory. The build runs it to lay out the
 // set that the install rules and the packages carry; it needs nothing but the
-// standard library, so plug-in-only builds and cross builds can run it too.
+// standard library and toml11's headers, so plug-in-only builds and cross
+// builds can run it too.
 #include <cstdio>
 #include <string>
 
