@@ -5,7 +5,10 @@
 #include <cstdio>
 #include <exception>
 
+#include "instrument/rom_directory.h"
+#include "tools/sarn2/build_roms_command.h"
 #include "tools/sarn2/demo_roms_command.h"
+#include "tools/sarn2/export_command.h"
 #include "tools/sarn2/install_roms_command.h"
 #include "tools/sarn2/output_file.h"
 #include "tools/sarn2/plot_wav_command.h"
@@ -88,12 +91,14 @@ int main(int argc, char** argv) {
   renderCommand->add_option("--rom-dir", render.romDirectory,
                             "ROM directory for the instrument instead of its usual one");
 
-  std::string inspectDirectory, plotPath;
+  std::string inspectDirectory, plotPath, exportPath;
   CLI::App* inspectCommand =
       app.add_subcommand("inspect", "Report what the instrument makes of a ROM directory, with warnings.");
   inspectCommand->add_option("romdir", inspectDirectory,
                              "ROM directory (default: the one the instrument reads)");
   inspectCommand->add_option("--plot", plotPath, "draw the wave banks and filter envelopes (.png or .svg)");
+  inspectCommand->add_option("--export", exportPath,
+                             "write the set as a description (.toml) with its banks as WAV files beside it");
 
   std::string demoDirectory;
   bool force = false;
@@ -112,6 +117,14 @@ int main(int argc, char** argv) {
       "--system", install.system,
       std::string("install for every user into ") + kSystemRomDirectory + " (needs root)");
   installCommand->add_flag("--force", install.force, "replace ROM files already there");
+
+  std::string descriptionPath, buildDirectory;
+  bool buildForce = false;
+  CLI::App* buildCommand = app.add_subcommand(
+      "build-roms", "Build the ten ROM files from a set description (TOML, WAV files, Scala tunings).");
+  buildCommand->add_option("description", descriptionPath, "set description (.toml)")->required();
+  buildCommand->add_option("-o,--output", buildDirectory, "directory to write")->required();
+  buildCommand->add_flag("--force", buildForce, "replace ROM files already in the directory");
 
   std::string wavPath, picturePath;
   CLI::App* plotCommand = app.add_subcommand("plot-wav", "Draw a WAV file's waveform and spectrogram.");
@@ -135,7 +148,12 @@ int main(int argc, char** argv) {
       if (!format.empty()) render.format = parseFormat(format);
       return runRender(render);
     }
+    if (*inspectCommand && !exportPath.empty()) {
+      exportRomSet(inspectDirectory.empty() ? romDirectory() : inspectDirectory, exportPath);
+      return kExitOk;
+    }
     if (*inspectCommand) return runInspect(inspectDirectory, plotPath);
+    if (*buildCommand) return runBuildRoms(descriptionPath, buildDirectory, buildForce);
     if (*demoCommand) return runMakeDemoRoms(demoDirectory, force);
     if (*installCommand) return runInstallRoms(install);
     if (*plotCommand) return runPlotWav(wavPath, picturePath);
