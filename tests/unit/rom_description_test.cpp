@@ -159,7 +159,7 @@ TEST(RomDescription, BadDescriptionsNameFileLineAndKey) {
       {replaceOnce(good, "shape = \"saw\"\nharmonics = 12", "samples = [1, 2]"),
        R"(.*\[\[bank\]\] 0, key "samples": 2 samples; a bank holds exactly 512)"},
       {replaceOnce(good, "\n[[bank]]\nshape = \"saw\"\nharmonics = 12\n", ""),
-       R"(set\.toml: \[\[bank\]\]: 7 given, the set needs 8: banks 7 is missing)"},
+       R"(set\.toml: \[\[bank\]\]: 7 given, the set needs 8: bank 7 is missing)"},
       {good + "\n[[bank]]\nshape = \"sine\"\n",
        R"(set\.toml:\d+: \[\[bank\]\] 8: one too many: the set has 8 banks \(0-7\))"},
       {good + "\n[other]\nx = 1\n", R"(set\.toml:\d+: top level: unknown key "other".*)"},

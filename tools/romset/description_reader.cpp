@@ -364,8 +364,9 @@ std::vector<Item> readList(const Reader& r, const Value& root, const std::string
                                     ? std::to_string(count - 1)
                                     : std::to_string(list.size()) + "-" + std::to_string(count - 1);
     r.fail(0, where,
-           std::to_string(list.size()) + " given, the set needs " + std::to_string(count) + ": " + what +
-               " " + missing + (list.size() + 1 == count ? " is" : " are") + " missing");
+           std::to_string(list.size()) + " given, the set needs " + std::to_string(count) + ": " +
+               (list.size() + 1 == count ? what.substr(0, what.size() - 1) : what) + " " + missing +
+               (list.size() + 1 == count ? " is" : " are") + " missing");
   }
   return list;
 }
