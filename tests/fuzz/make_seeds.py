@@ -4,8 +4,8 @@
 Each seed is a small, valid-looking input in the target's own format (see
 the comment at the top of each *_fuzz.cpp), chosen to start the fuzzer at
 the interesting places: exact-size and wrong-size chunks, every MIDI message
-kind, ROM sets that are whole, short, missing or unreadable, and every
-opcode. Run it again after changing an input format.
+kind, ROM sets that are whole, short, missing or unreadable, every opcode,
+and ROM set descriptions of every kind of bank and tuning. Run it again after changing an input format.
 """
 import os
 import struct
@@ -122,8 +122,35 @@ def dispatch_seeds():
     }
 
 
+def description(pitch='[pitch]\ntuning = "equal"\n', bank='shape = "saw"\nharmonics = 8\n', presets=32,
+                preset='bank = 1\ncutoff = 2\n[preset.envelope]\nhold_level = 200\nhold_seconds = 1.0\n'):
+    text = '[set]\nname = "Seed"\n' + pitch
+    text += ''.join('[[bank]]\n' + bank for _ in range(8))
+    text += ''.join('[[preset]]\nname = "P%d"\n%s' % (p, preset) for p in range(presets))
+    return text.encode()
+
+
+def description_seeds():
+    return {
+        "shapes": description(),
+        "pulse-width": description(bank='shape = "pulse"\nwidth = 0.25\nnormalize = false\n'),
+        # One bank of exact samples, the others shapes: a seed stays small.
+        "exact-samples": description().replace(b'[[bank]]\nshape = "saw"\nharmonics = 8\n', b"", 1).replace(
+            b"[[bank]]", b"[[bank]]\nsamples = [%s]\n[[bank]]" % ", ".join(
+                str(i % 41 - 20) for i in range(512)).encode(), 1),
+        "steps": description(pitch="[pitch]\nsteps = [0, 1, 65535, 100.4, 7e3]\n"),
+        "human-units": description(preset='bank = 0\n[preset.envelope]\nramp_start = 10\nramp_end = 200\n'
+                                          'ramp_seconds = 0.01\nglide_seconds = 0.02\nhold_seconds = 2.5\n'),
+        "scala-missing": description(pitch='[pitch]\ntuning = "scala"\nscala = "none.scl"\n'),
+        "wave": description(bank='wave = "cycle.wav"\n'),
+        "thirty-one-presets": description(presets=31),
+        "syntax-error": description()[:200] + b"[[[",
+    }
+
+
 def main():
-    targets = {"chunk": chunk_seeds(), "events": events_seeds(), "roms": roms_seeds(), "dispatch": dispatch_seeds()}
+    targets = {"chunk": chunk_seeds(), "events": events_seeds(), "roms": roms_seeds(), "dispatch": dispatch_seeds(),
+               "description": description_seeds()}
     for target, seeds in targets.items():
         directory = os.path.join(HERE, "corpus", target)
         os.makedirs(directory, exist_ok=True)

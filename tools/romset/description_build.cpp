@@ -142,6 +142,8 @@ std::vector<uint16_t> stepsFrom(const std::vector<double>& hz, double rate, cons
   std::vector<double> exact(hz.size());
   for (size_t i = 0; i < hz.size(); ++i) {
     exact[i] = std::round(hz[i] * 1048576.0 / rate);
+    // A scale can reach beyond any double (huge ratios over many periods).
+    if (std::isnan(exact[i])) exact[i] = 0.0;
     steps[i] = static_cast<uint16_t>(std::clamp(exact[i], 0.0, static_cast<double>(kMaxStep)));
   }
   // The notes as the instrument reads them (entry 627 + 16 (n - 24), the
@@ -163,12 +165,17 @@ std::vector<uint16_t> stepsFrom(const std::vector<double>& hz, double rate, cons
   return steps;
 }
 
+// Scala files are a few lines; anything but a regular file of at most 1 MiB
+// (a device, a pipe) is refused rather than read without end.
 std::string readText(const std::string& path, const SetDescription& d, const char* key) {
+  constexpr uintmax_t kMaxScalaBytes = 1u << 20;
   std::error_code error;
+  const std::string where = d.file + ":" + std::to_string(d.pitch.line) + ": [pitch], key \"" + key + "\": ";
+  if (!fs::is_regular_file(path, error)) throw DescriptionError(where + path + " is not a readable file");
+  if (fs::file_size(path, error) > kMaxScalaBytes)
+    throw DescriptionError(where + path + " is larger than 1 MiB");
   std::ifstream in(path, std::ios::binary);
-  if (fs::is_directory(path, error) || !in)
-    throw DescriptionError(d.file + ":" + std::to_string(d.pitch.line) + ": [pitch], key \"" + key +
-                           "\": " + path + " cannot be opened");
+  if (!in) throw DescriptionError(where + path + " cannot be opened");
   std::ostringstream text;
   text << in.rdbuf();
   return text.str();
