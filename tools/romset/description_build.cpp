@@ -203,20 +203,17 @@ std::vector<uint16_t> describedSteps(const SetDescription& d, std::vector<std::s
         throw DescriptionError(p.kbmPath + ": the reference note " + std::to_string(mapping.referenceNote) +
                                " is not mapped to a degree");
       // An unmapped key plays the nearest mapped key below it.
-      std::vector<int> unmapped;
       auto frequencyOf = [&](int note) {
-        for (int key = note; key > note - 2048; --key) {
+        for (int key = note; key > note - 2048; --key)
           if (const auto hz = scalaFrequency(scale, mapping, key)) return *hz;
-          if (key == note && note >= 0 && note < kNotes) unmapped.push_back(note);
-        }
         return *scalaFrequency(scale, mapping, mapping.referenceNote);
       };
       std::vector<double> hz = entryFrequencies(frequencyOf);
-      std::sort(unmapped.begin(), unmapped.end());
-      unmapped.erase(std::unique(unmapped.begin(), unmapped.end()), unmapped.end());
-      if (!unmapped.empty())
-        notes.push_back(p.kbmPath + ": " + std::to_string(unmapped.size()) +
-                        " keys are unmapped (x) and play the nearest mapped key below them");
+      int unmapped = 0;
+      for (int note = 0; note < kNotes; ++note) unmapped += !scalaFrequency(scale, mapping, note).has_value();
+      if (unmapped > 0)
+        notes.push_back(p.kbmPath + ": " + std::to_string(unmapped) +
+                        " of the 128 keys are unmapped (x) and play the nearest mapped key below them");
       notes.push_back(p.scalaPath + ": " + std::to_string(scale.ratios.size()) + " degrees, \"" +
                       scale.description + "\"; note " + std::to_string(mapping.referenceNote) + " = " +
                       fixed(mapping.referenceHz, 3) + " Hz");
