@@ -117,6 +117,15 @@ TEST_F(BuildRoms, HandWrittenSetWithAWaveAndAScalaScalePlaysInTune) {
   const ToolRun built = runSarn2({"build-roms", path("just.toml"), "-o", path("roms")});
   ASSERT_EQ(built.status, 0) << built.err;
   EXPECT_NE(built.out.find("[[bank]] 0 (sine.wav): 10-bit quantisation"), std::string::npos) << built.out;
+  // inspect names the presets, from the copy beside the ROM files or from a
+  // description given instead of a directory, and draws the latter too.
+  const ToolRun inspected = runSarn2({"inspect", path("roms")});
+  EXPECT_NE(inspected.out.find("0.500  Pure\n"), std::string::npos) << inspected.out;
+  const ToolRun drawn = runSarn2({"inspect", path("just.toml"), "--plot", path("just.png")});
+  ASSERT_EQ(drawn.status, 0) << drawn.err;
+  EXPECT_NE(drawn.out.find("just.toml (as built from the description)"), std::string::npos) << drawn.out;
+  EXPECT_NE(drawn.out.find("  Pure\n"), std::string::npos);
+  EXPECT_GT(readBytes(path("just.png")).size(), 1000u);
 
   // G above middle C is the just fifth of C = 440 x 3/5 Hz: 396 Hz.
   writeSmf(path("g.mid"), 0, 480, {{{0, {0x90, 67, 100}}, {960, {0x80, 67, 0}}}});

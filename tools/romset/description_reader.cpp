@@ -57,7 +57,8 @@ class Reader {
     const Value* first = nullptr;
     std::string firstKey;
     for (const auto& [key, value] : table.as_table()) {
-      if (std::any_of(allowed.begin(), allowed.end(), [&](const char* a) { return key == a; })) continue;
+      const std::string& name = key;
+      if (std::any_of(allowed.begin(), allowed.end(), [&](const char* a) { return name == a; })) continue;
       if (first == nullptr || lineOf(value) < lineOf(*first)) {
         first = &value;
         firstKey = key;

@@ -8,6 +8,7 @@
 
 #include "tools/romset/description_build.h"
 #include "tools/sarn2/build_roms_command.h"
+#include "tools/sarn2/description_preview.h"
 #include "tools/sarn2/output_file.h"
 #include "tools/sarn2/tool_error.h"
 #include "tools/sarn2/wav_writer.h"
@@ -34,6 +35,10 @@ std::vector<std::string> presetNamesBeside(const std::string& romDirectory) {
 }
 
 void exportRomSet(const std::string& romDirectory, const std::string& descriptionPath) {
+  if (isDescriptionPath(romDirectory))
+    throw ToolError(romDirectory +
+                    " is a description, not a ROM directory: build it with build-roms, then export "
+                    "the directory");
   romset::RomSet set;
   try {
     set = romset::readRomDirectory(romDirectory);

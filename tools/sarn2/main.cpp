@@ -94,8 +94,9 @@ int main(int argc, char** argv) {
   std::string inspectDirectory, plotPath, exportPath;
   CLI::App* inspectCommand =
       app.add_subcommand("inspect", "Report what the instrument makes of a ROM directory, with warnings.");
-  inspectCommand->add_option("romdir", inspectDirectory,
-                             "ROM directory (default: the one the instrument reads)");
+  inspectCommand->add_option(
+      "romdir", inspectDirectory,
+      "ROM directory (default: the one the instrument reads), or a set description (.toml)");
   inspectCommand->add_option("--plot", plotPath, "draw the wave banks and filter envelopes (.png or .svg)");
   inspectCommand->add_option("--export", exportPath,
                              "write the set as a description (.toml) with its banks as WAV files beside it");

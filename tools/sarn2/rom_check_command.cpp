@@ -1,9 +1,12 @@
 #include "tools/sarn2/rom_check_command.h"
 
 #include <cstdio>
+#include <optional>
 
 #include "instrument/filter_envelope.h"
 #include "instrument/rom_directory.h"
+#include "tools/sarn2/description_preview.h"
+#include "tools/sarn2/export_command.h"
 #include "tools/sarn2/rom_file_lookup.h"
 #include "tools/sarn2/rom_verdict.h"
 #include "tools/sarn2/tool_error.h"
@@ -39,7 +42,9 @@ void printFiles(const RomReport& report) {
       kMaxTablePairs, t.waveTable.size(), kMaxWaveBytes, t.waveTable.size() / kWaveBankBytes);
 }
 
-void printPresets(const RomReport& report) {
+// Names come from a description: the copy build-roms leaves beside the ROM
+// files, or the description being inspected.
+void printPresets(const RomReport& report, const std::vector<std::string>& names) {
   std::printf(
       "Presets: byte 15 decoded; filter envelope bytes 0 1 2 4 6 8, its length in levels (one per output\n"
       "sample) and its duration at 44.1 kHz\n\n");
@@ -59,7 +64,10 @@ void printPresets(const RomReport& report) {
     } else {
       std::printf("%-23s ", "(record not whole)");
     }
-    std::printf("%7d %8.3f\n", info.envelopeLength, info.envelopeLength / kReportRate);
+    std::printf("%7d %8.3f", info.envelopeLength, info.envelopeLength / kReportRate);
+    if (static_cast<size_t>(p) < names.size() && !names[static_cast<size_t>(p)].empty())
+      std::printf("  %s", names[static_cast<size_t>(p)].c_str());
+    std::printf("\n");
   }
   std::printf("\n");
 }
@@ -137,13 +145,19 @@ Figure romFigure(const RomReport& report) {
 
 int runInspect(const std::string& directory, const std::string& plotPath) {
   if (!plotPath.empty()) checkPicturePath(plotPath);
-  const RomReport report = inspectRomDirectory(directory.empty() ? romDirectory() : directory);
+  const std::string target = directory.empty() ? romDirectory() : directory;
+  // A description is built into a temporary directory and reported as one.
+  std::optional<DescriptionPreview> preview;
+  if (isDescriptionPath(target)) preview.emplace(target);
+  RomReport report = inspectRomDirectory(preview ? preview->directory() : target);
   if (report.directory.empty())
     throw ToolError("no ROM directory given, and neither XDG_DATA_HOME nor HOME names one");
+  if (preview) report.directory = target + " (as built from the description)";
   printFiles(report);
-  printPresets(report);
+  printPresets(report, preview ? preview->presetNames() : presetNamesBeside(target));
   printWarnings(report);
-  std::vector<std::string> hints = caseMismatchHints(report.directory);
+  // A set built from a description has its names exactly.
+  std::vector<std::string> hints = preview ? std::vector<std::string>() : caseMismatchHints(report.directory);
   // The instrument passes over a user directory holding names only in other
   // case; say so when that is why it reads another directory.
   if (directory.empty() && userRomDirectory() != report.directory)

@@ -9,7 +9,8 @@
 
 namespace sarn2tool {
 
-// An empty directory means the one the instrument itself reads.
+// An empty directory means the one the instrument itself reads; a .toml file
+// is a set description, reported and drawn as the set it builds.
 int runInspect(const std::string& directory, const std::string& plotPath);
 
 // The eight wave banks over the 32 filter envelopes.
