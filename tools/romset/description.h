@@ -57,6 +57,7 @@ struct SetDescription {
   std::string directory;  // where relative paths start
   std::string name;
   std::string base;  // resolved ROM directory, empty for none
+  int baseLine = 0;
   PitchDescription pitch;
   std::vector<BankDescription> banks;      // eight
   std::vector<PresetDescription> presets;  // thirty-two

@@ -491,6 +491,15 @@ SetDescription describeRomSet(const RomSet& set, const std::vector<std::string>&
   return d;
 }
 
+std::optional<RomSet> readBase(const SetDescription& d) {
+  if (d.base.empty()) return std::nullopt;
+  try {
+    return readRomDirectory(d.base);
+  } catch (const DescriptionError& e) {
+    throw DescriptionError(d.file + ":" + std::to_string(d.baseLine) + ": [set], key \"base\": " + e.what());
+  }
+}
+
 RomSet readRomDirectory(const std::string& directory) {
   std::error_code error;
   if (!fs::is_directory(directory, error)) throw DescriptionError(directory + ": no such ROM directory");

@@ -37,6 +37,10 @@ SetDescription describeRomSet(const RomSet& set, const std::vector<std::string>&
 // non-regular file is absent). Throws DescriptionError naming what failed.
 RomSet readRomDirectory(const std::string& directory);
 
+// The files of the description's base directory, or nothing when it names
+// none. Throws DescriptionError naming the description, line and key.
+std::optional<RomSet> readBase(const SetDescription& description);
+
 // The description the demo set is built from, and the demo built from it.
 const std::string& demoDescriptionText();
 

@@ -164,6 +164,7 @@ void readSet(const Reader& r, const Value& root, SetDescription& d) {
   r.onlyKeys(set, "[set]", {"name", "base"});
   d.name = r.text(set, "[set]", "name", true);
   d.base = r.path(set, "[set]", "base");
+  if (const Value* base = Reader::find(set, "base")) d.baseLine = Reader::lineOf(*base);
 }
 
 void readPitch(const Reader& r, const Value& root, SetDescription& d) {

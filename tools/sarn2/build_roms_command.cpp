@@ -32,15 +32,7 @@ int runBuildRoms(const std::string& descriptionPath, const std::string& director
   try {
     const romset::SetDescription description = romset::readDescription(descriptionPath);
     descriptionText = readWhole(descriptionPath);
-    std::optional<romset::RomSet> base;
-    if (!description.base.empty()) {
-      try {
-        base = romset::readRomDirectory(description.base);
-      } catch (const romset::DescriptionError& e) {
-        throw romset::DescriptionError(descriptionPath + ": [set], key \"base\": " + e.what());
-      }
-    }
-    outcome = romset::buildRomSet(description, base, readWaveCycle);
+    outcome = romset::buildRomSet(description, romset::readBase(description), readWaveCycle);
   } catch (const romset::DescriptionError& e) {
     throw ToolError(e.what());
   }

@@ -21,9 +21,7 @@ DescriptionPreview::DescriptionPreview(const std::string& descriptionPath) {
   romset::BuildOutcome outcome;
   try {
     const romset::SetDescription description = romset::readDescription(descriptionPath);
-    std::optional<romset::RomSet> base;
-    if (!description.base.empty()) base = romset::readRomDirectory(description.base);
-    outcome = romset::buildRomSet(description, base, readWaveCycle);
+    outcome = romset::buildRomSet(description, romset::readBase(description), readWaveCycle);
     for (const romset::PresetDescription& p : description.presets) names.push_back(p.name);
   } catch (const romset::DescriptionError& e) {
     throw ToolError(e.what());
