@@ -62,7 +62,9 @@ void exportRomSet(const std::string& romDirectory, const std::string& descriptio
     const std::string name = stem + "-bank" + std::to_string(b) + ".wav";
     std::vector<float> samples;
     for (int value : bank.samples) samples.push_back(static_cast<float>(value / kStepsPerFullScale));
-    waves.push_back(std::make_unique<WavWriter>((folder / name).string(), kWaveRate, SampleFormat::float32));
+    const std::string wavePath = (folder / name).string();
+    waves.push_back(
+        std::make_unique<WavWriter>(wavePath, kWaveRate, soundFileFormat(wavePath, SampleFormat::float32)));
     waves.back()->write(samples.data(), static_cast<int64_t>(samples.size()));
     bank.source = romset::BankDescription::Source::wave;
     bank.wavePath = name;
