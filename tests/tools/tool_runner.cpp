@@ -1,15 +1,18 @@
 #include "tests/tools/tool_runner.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <sndfile.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <thread>
 
 #include "tests/support/temp_rom_dir.h"
 
@@ -28,22 +31,9 @@ std::string readText(const std::string& path) {
 
 }  // namespace
 
-ToolRun runSarn2(const std::vector<std::string>& args,
-                 const std::vector<std::pair<std::string, std::string>>& env) {
-  testhost::TempDir scratch;
-  const std::string outPath = scratch.path() + "out", errPath = scratch.path() + "err";
-  fs::create_directories(scratch.path() + "data");
-
+std::vector<std::string> environmentWith(const std::vector<std::pair<std::string, std::string>>& overrides) {
   std::vector<std::string> variables;
-  std::vector<std::pair<std::string, std::string>> overrides = {
-      {"XDG_DATA_HOME", scratch.path() + "data"}, {"XDG_DATA_DIRS", scratch.path() + "no-system-set"}};
-  for (const auto& e : env) overrides.push_back(e);
-  for (char** v = environ; *v != nullptr; ++v) {
-    const std::string entry = *v;
-    const std::string name = entry.substr(0, entry.find('='));
-    if (std::none_of(overrides.begin(), overrides.end(), [&](const auto& o) { return o.first == name; }))
-      variables.push_back(entry);
-  }
+  for (char** v = environ; *v != nullptr; ++v) variables.emplace_back(*v);
   for (const auto& [name, value] : overrides) {
     // A later override of the same name wins.
     variables.erase(std::remove_if(variables.begin(), variables.end(),
@@ -51,33 +41,79 @@ ToolRun runSarn2(const std::vector<std::string>& args,
                     variables.end());
     variables.push_back(name + "=" + value);
   }
+  return variables;
+}
 
-  std::vector<std::string> argv = {SARN2_TOOL_PATH};
-  argv.insert(argv.end(), args.begin(), args.end());
+Process::Process(const std::vector<std::string>& argv, const std::vector<std::string>& environment) {
+  const std::string outPath = scratch.path() + "out", errPath = scratch.path() + "err";
+  outFile = outPath;
+  errFile = errPath;
+  std::vector<std::string> args = argv, variables = environment;
   std::vector<char*> argPointers, envPointers;
-  for (auto& a : argv) argPointers.push_back(a.data());
+  for (auto& a : args) argPointers.push_back(a.data());
   argPointers.push_back(nullptr);
   for (auto& v : variables) envPointers.push_back(v.data());
   envPointers.push_back(nullptr);
 
-  ToolRun run;
-  const pid_t child = fork();
-  if (child == 0) {
+  pid = fork();
+  if (pid == 0) {
     const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     const int in = open("/dev/null", O_RDONLY);
     dup2(out, STDOUT_FILENO);
     dup2(err, STDERR_FILENO);
     dup2(in, STDIN_FILENO);
-    execve(argv[0].c_str(), argPointers.data(), envPointers.data());
+    execve(args[0].c_str(), argPointers.data(), envPointers.data());
     _exit(127);
   }
-  int status = 0;
-  waitpid(child, &status, 0);
-  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  run.out = readText(outPath);
-  run.err = readText(errPath);
-  return run;
+}
+
+Process::~Process() {
+  if (pid > 0 && !finished) {
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+  }
+}
+
+void Process::signal(int signalNumber) {
+  if (pid > 0 && !finished) kill(pid, signalNumber);
+}
+
+bool Process::wait(double seconds) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  while (!finished) {
+    int status = 0;
+    const pid_t done = waitpid(pid, &status, WNOHANG);
+    if (done == pid) {
+      finished = true;
+      run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+      break;
+    }
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  run.out = readText(outFile);
+  run.err = readText(errFile);
+  return true;
+}
+
+std::string Process::output() const { return readText(outFile); }
+
+std::vector<std::pair<std::string, std::string>> privateDataHome(const testhost::TempDir& scratch) {
+  fs::create_directories(scratch.path() + "data");
+  return {{"XDG_DATA_HOME", scratch.path() + "data"}, {"XDG_DATA_DIRS", scratch.path() + "no-system-set"}};
+}
+
+ToolRun runSarn2(const std::vector<std::string>& args,
+                 const std::vector<std::pair<std::string, std::string>>& env) {
+  testhost::TempDir scratch;
+  std::vector<std::pair<std::string, std::string>> overrides = privateDataHome(scratch);
+  overrides.insert(overrides.end(), env.begin(), env.end());
+  std::vector<std::string> argv = {SARN2_TOOL_PATH};
+  argv.insert(argv.end(), args.begin(), args.end());
+  Process process(argv, environmentWith(overrides));
+  process.wait(1e9);
+  return process.result();
 }
 
 Wav readWav(const std::string& path) {

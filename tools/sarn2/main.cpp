@@ -11,6 +11,7 @@
 #include "tools/sarn2/export_command.h"
 #include "tools/sarn2/install_roms_command.h"
 #include "tools/sarn2/output_file.h"
+#include "tools/sarn2/play_command.h"
 #include "tools/sarn2/plot_wav_command.h"
 #include "tools/sarn2/render_command.h"
 #include "tools/sarn2/rom_check_command.h"
@@ -46,7 +47,7 @@ SampleFormat parseFormat(const std::string& text) {
 
 int main(int argc, char** argv) {
   CLI::App app{
-      "Render MIDI files through the Tavrel Sarn2 instrument and inspect its ROM data.\n"
+      "Render MIDI files through the Tavrel Sarn2 instrument, play it live and inspect its ROM data.\n"
       "Exit status: 0 success, 1 a file, library or render failed, 2 bad command line."};
   app.set_version_flag("--version", "sarn2 " SARN2_VERSION);
   app.require_subcommand(1);
@@ -90,6 +91,17 @@ int main(int argc, char** argv) {
       ->check(CLI::IsMember({"float", "pcm16", "pcm24"}));
   renderCommand->add_option("--rom-dir", render.romDirectory,
                             "ROM directory for the instrument instead of its usual one");
+
+  PlayOptions play;
+  bool noConnect = false;
+  CLI::App* playCommand = app.add_subcommand(
+      "play", "Play a plug-in live from a MIDI keyboard through a running JACK (or PipeWire) server.");
+  addPluginSetupOptions(*playCommand, play.setup, "write the state chunk as it is when playing ends");
+  playCommand->add_option("--name", play.clientName, "JACK client name")->capture_default_str();
+  playCommand->add_option("--midi-from", play.midiFrom,
+                          "connect this MIDI port (a JACK port name or a regular expression; repeatable) "
+                          "instead of every physical MIDI source");
+  playCommand->add_flag("--no-connect", noConnect, "make no connections; leave them to a patchbay");
 
   std::string inspectDirectory, plotPath, exportPath;
   CLI::App* inspectCommand =
@@ -148,6 +160,10 @@ int main(int argc, char** argv) {
       render.tailSeconds = parseTail(tail);
       if (!format.empty()) render.format = parseFormat(format);
       return runRender(render);
+    }
+    if (*playCommand) {
+      play.connect = !noConnect;
+      return runPlay(play);
     }
     if (*inspectCommand && !exportPath.empty()) {
       exportRomSet(inspectDirectory.empty() ? romDirectory() : inspectDirectory, exportPath);
