@@ -57,6 +57,14 @@ bool PrivateJackServer::stop() {
   return jackd_->wait(kStopSeconds);
 }
 
+bool PrivateJackServer::setPeriod(int frames) {
+  jack_client_t* probe = openProbe(name_);
+  if (probe == nullptr) return false;
+  const bool set = jack_set_buffer_size(probe, static_cast<jack_nframes_t>(frames)) == 0;
+  jack_client_close(probe);
+  return set;
+}
+
 std::vector<std::pair<std::string, std::string>> PrivateJackServer::environment() const {
   return {{"JACK_DEFAULT_SERVER", name_}, {"JACK_NO_START_SERVER", "1"}};
 }

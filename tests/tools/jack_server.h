@@ -24,6 +24,9 @@ class PrivateJackServer {
   // Stops it now; true when it exited within the time.
   bool stop();
 
+  // Asks the running server for a new period, as jack_bufsize does.
+  bool setPeriod(int frames);
+
   // JACK_DEFAULT_SERVER naming this server, and no starting of servers.
   std::vector<std::pair<std::string, std::string>> environment() const;
 

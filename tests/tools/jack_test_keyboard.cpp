@@ -5,10 +5,11 @@
 //
 //   jack_test_keyboard [--name NAME] [--not-physical] [--midi-to PORT | --wait-connected]
 //                      [--record PORT --frames N -o FILE] [--list-connections PORT]
-//                      [--event FRAME:HEX]... [--burst FRAME:COUNT:HEX]...
+//                      [--event FRAME:HEX]... [--burst FRAME:COUNT:HEX]... [--hold SECONDS]
 //
 // FRAME counts from a start frame two periods after everything is
 // connected; HEX is the event's bytes (904564 is a note-on of note 69).
+// --hold keeps the clients running that long after the last event.
 // Prints "start S", "sent K" and "unsent U" (events the port had no room
 // for) and, with --list-connections, one "connection P" line per port.
 // Exit status 0, 2 for a bad command line, 3 when something timed out.
@@ -121,6 +122,7 @@ int main(int argc, char** argv) {
   std::string name = "test_keyboard", midiTo, recordFrom, outputPath, listPort;
   bool physical = true, waitConnected = false;
   size_t frames = 0;
+  double holdSeconds = 0.0;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     const bool hasValue = i + 1 < argc;
@@ -140,6 +142,8 @@ int main(int argc, char** argv) {
       frames = std::stoul(argv[++i]);
     } else if (arg == "-o") {
       outputPath = argv[++i];
+    } else if (arg == "--hold") {
+      holdSeconds = std::stod(argv[++i]);
     } else if (arg == "--list-connections") {
       listPort = argv[++i];
     } else if (arg == "--event" || arg == "--burst") {
@@ -198,6 +202,7 @@ int main(int argc, char** argv) {
     armed.store(true);
     if (!waitFor([] { return nextEvent.load() == events.size(); })) status = 3;
     if (!recordFrom.empty() && !waitFor([] { return recorded.load(); })) status = 3;
+    std::this_thread::sleep_for(std::chrono::duration<double>(holdSeconds));
   }
   std::printf("start %u\nsent %u\nunsent %u\n", startFrame.load(), sent.load(), unsent.load());
 

@@ -172,6 +172,29 @@ TEST(Play, ConnectsKeyboardsAsTheyAppearAndTheOutputToBothSides) {
   }
 }
 
+// A new period from the server: the plug-in is set up again off the audio
+// thread and keeps playing the note held across the change.
+TEST(Play, FollowsAPeriodChangeOfTheServer) {
+  PlaySession s;
+  ASSERT_TRUE(s.server.ready());
+  auto play = s.play({"--no-connect"});
+  const ToolRun note = s.keyboard({"--midi-to", s.client + ":midi_in", "--event", "0:904564"});
+  ASSERT_EQ(note.status, 0) << note.err;
+  ASSERT_TRUE(s.server.setPeriod(64));
+  const ToolRun keys = s.keyboard(
+      {"--record", s.client + ":out_1", "--frames", "4800", "-o", s.path("after.wav"), "--hold", "0.2"});
+  ASSERT_EQ(keys.status, 0) << keys.err;
+  play->signal(SIGTERM);
+  ASSERT_TRUE(play->wait(kExitSeconds));
+  EXPECT_NE(play->result().out.find("in periods of 64 frames"), std::string::npos) << play->result().out;
+  // Held note, no period left silent.
+  const std::vector<float> after = readWav(s.path("after.wav")).samples;
+  ASSERT_EQ(after.size(), 4800u);
+  for (size_t p = 0; p < after.size(); p += 64)
+    EXPECT_TRUE(std::any_of(after.begin() + p, after.begin() + p + 64, [](float x) { return x != 0.0f; }))
+        << "silent period at " << p;
+}
+
 // A server that goes away ends the session with a message, status 1, and
 // the state still saved.
 TEST(Play, ServerGoingAwayEndsPlayWithTheStateSaved) {

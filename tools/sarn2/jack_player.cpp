@@ -83,8 +83,6 @@ std::string JackPlayer::clientName() const { return jack_get_client_name(client_
 
 void JackPlayer::start(LivePlugin& plugin) {
   plugin_ = &plugin;
-  midiIn_ = jack_port_register(client_, "midi_in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
-  if (midiIn_ == nullptr) throw ToolError("the JACK server refused the port midi_in");
   for (int32_t c = 0; c < plugin.outputCount(); ++c) {
     const std::string name = "out_" + std::to_string(c + 1);
     jack_port_t* port =
@@ -102,6 +100,12 @@ void JackPlayer::start(LivePlugin& plugin) {
   jack_on_info_shutdown(client_, shutdownCallback, this);
   if (jack_activate(client_) != 0) throw ToolError("the JACK server would not activate the client");
   active_ = true;
+  // The MIDI input appears only once the client runs, so that whoever
+  // connects a keyboard as soon as midi_in exists is heard from the first
+  // event on.
+  jack_port_t* midiIn = jack_port_register(client_, "midi_in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
+  if (midiIn == nullptr) throw ToolError("the JACK server refused the port midi_in");
+  midiIn_.store(midiIn, std::memory_order_release);
 }
 
 void JackPlayer::connect(const std::vector<std::string>& midiFrom) {
@@ -165,8 +169,9 @@ bool JackPlayer::wantsMidiFrom(jack_port_t* port) const {
 }
 
 void JackPlayer::connectMidiSource(const char* name) {
-  if (jack_port_connected_to(midiIn_, name)) return;
-  if (jack_connect(client_, name, jack_port_name(midiIn_)) == 0 && notice)
+  jack_port_t* midiIn = midiIn_.load(std::memory_order_relaxed);
+  if (jack_port_connected_to(midiIn, name)) return;
+  if (jack_connect(client_, name, jack_port_name(midiIn)) == 0 && notice)
     notice(std::string("MIDI from ") + name);
 }
 
@@ -280,8 +285,9 @@ int JackPlayer::process(jack_nframes_t frames) {
   const auto started = std::chrono::steady_clock::now();
   for (size_t c = 0; c < outputPorts_.size(); ++c)
     outputBuffers_[c] = static_cast<float*>(jack_port_get_buffer(outputPorts_[c], frames));
-  void* midi = jack_port_get_buffer(midiIn_, frames);
-  const uint32_t eventCount = jack_midi_get_event_count(midi);
+  jack_port_t* midiIn = midiIn_.load(std::memory_order_acquire);
+  void* midi = midiIn != nullptr ? jack_port_get_buffer(midiIn, frames) : nullptr;
+  const uint32_t eventCount = midi != nullptr ? jack_midi_get_event_count(midi) : 0;
   midiEvents_.fetch_add(eventCount, std::memory_order_relaxed);
 
   int expected = kFree;

@@ -58,7 +58,8 @@ class JackPlayer {
   uint32_t sampleRate() const { return sampleRate_; }
   uint32_t bufferSize() const { return bufferSize_; }
 
-  // Registers midi_in and out_1.., one per plug-in output, and activates.
+  // Registers out_1.., one per plug-in output, activates, then registers
+  // midi_in.
   // The plug-in must be open at sampleRate() and bufferSize(), processing
   // on. Throws ToolError.
   void start(LivePlugin& plugin);
@@ -117,7 +118,8 @@ class JackPlayer {
 
   jack_client_t* client_ = nullptr;
   LivePlugin* plugin_ = nullptr;
-  jack_port_t* midiIn_ = nullptr;
+  // Registered after activation, so the audio thread may see it missing.
+  std::atomic<jack_port_t*> midiIn_{nullptr};
   std::vector<jack_port_t*> outputPorts_;
   std::vector<float*> outputBuffers_;  // sized at start, filled each period
   uint32_t sampleRate_ = 0, bufferSize_ = 0;
