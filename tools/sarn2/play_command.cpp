@@ -132,6 +132,15 @@ int runPlay(const PlayOptions& options) {
   LivePlugin live(plugin->instance(), static_cast<int32_t>(player->bufferSize()),
                   JackPlayer::kEventsPerPeriod);
 
+  // However the session ends, even by an exception, the client stops
+  // before the plug-in it drives is closed.
+  struct StopPlayerFirst {
+    std::unique_ptr<JackPlayer>& player;
+    ~StopPlayerFirst() {
+      if (player) player->stop();
+    }
+  } stopPlayerFirst{player};
+
   StatusLine status(isatty(STDERR_FILENO) != 0);
   player->notice = [&status](const std::string& text) { status.note(text); };
   player->start(live);
@@ -189,7 +198,6 @@ int runPlay(const PlayOptions& options) {
   const float dspLoad = player->dspLoad();
   const uint32_t rate = player->sampleRate(), period = player->bufferSize();
   player.reset();
-  if (stateOut) stateOut->writeAndCommit(finalState.data(), finalState.size());
 
   if (serverGone)
     std::fprintf(stderr, "sarn2: error: the JACK server went away%s%s; playing stopped\n",
@@ -208,8 +216,13 @@ int runPlay(const PlayOptions& options) {
       "(%.2f%%)\n",
       dspLoad, meanMicros, c.processNanosMax / 1e3, periodMicros,
       periodMicros > 0 ? 100.0 * meanMicros / periodMicros : 0.0);
-  if (stateOut) std::printf("state saved to %s\n", setup.saveStatePath.c_str());
   std::fflush(stdout);
+  // After the summary, so that a state file that cannot be written does not
+  // hide what was played.
+  if (stateOut) {
+    stateOut->writeAndCommit(finalState.data(), finalState.size());
+    std::printf("state saved to %s\n", setup.saveStatePath.c_str());
+  }
   return serverGone ? kExitFailure : kExitOk;
 }
 
