@@ -2,7 +2,9 @@
 # DSP load of `sarn2 play` with eight held voices at a 64-frame period:
 # starts a private JACK server (dummy backend, 48 kHz), plays eight notes
 # from the test keyboard for SECONDS and prints the player's load line
-# (JACK's own DSP load figure and the host's time per period).
+# (JACK's own DSP load figure and the host's time per period). The server
+# runs with real-time scheduling where it may; JACKD_REALTIME=--no-realtime
+# shows what a busy machine does without it.
 #
 #   bench/live_load.sh [SECONDS] [PERIOD]
 set -euo pipefail
@@ -16,7 +18,7 @@ bin=build/native/bin
 work=$(mktemp -d)
 export JACK_DEFAULT_SERVER="sarn2-bench-$$" JACK_NO_START_SERVER=1
 
-jackd --no-realtime -d dummy -r 48000 -p "$period" >"$work/jackd.log" 2>&1 &
+jackd ${JACKD_REALTIME:---realtime} -d dummy -r 48000 -p "$period" >"$work/jackd.log" 2>&1 &
 jackd_pid=$!
 cleanup() {
   kill -TERM "$jackd_pid" 2>/dev/null && wait "$jackd_pid" || true
