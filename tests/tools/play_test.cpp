@@ -235,17 +235,19 @@ TEST(Play, BadLibraryStateAndOptionsFailAsForRender) {
     int status;
     const char* message;
   };
+  const std::string roms = s.roms.path();
   for (const Case& c :
        {Case{{"--plugin", SARN2_NO_ENTRY_LIBRARY}, 1, "exports no entry point"},
-        Case{{"--load-state", s.path("short.state")}, 1, "keeps a state of 20 bytes"},
+        Case{{"--rom-dir", roms, "--load-state", s.path("short.state")}, 1, "keeps a state of 20 bytes"},
         Case{{"--save-state", s.path("no/dir/s.state")}, 1, "does not exist"},
-        Case{{"--rom-dir", s.path("nowhere")}, 1, "ROM directory"}, Case{{"--preset", "32"}, 2, "--preset"},
+        Case{{"--rom-dir", s.path("nowhere")}, 1, "ROM directory"},
+        Case{{"--rom-dir", s.work.path()}, 1, "only silence"}, Case{{"--preset", "32"}, 2, "--preset"},
         Case{{"--filter", "maybe"}, 2, "--filter"}}) {
     std::vector<std::string> args = {"play", "--no-connect"};
     args.insert(args.end(), c.args.begin(), c.args.end());
     auto env = s.server.environment();
     const ToolRun run = runSarn2(args, env);
-    EXPECT_EQ(run.status, c.status) << c.args[0] << ": " << run.err;
+    EXPECT_EQ(run.status, c.status) << c.args.back() << ": " << run.err;
     EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
   }
 }

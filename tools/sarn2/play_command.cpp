@@ -16,6 +16,7 @@
 #include "tools/sarn2/live_plugin.h"
 #include "tools/sarn2/output_file.h"
 #include "tools/sarn2/render_command.h"
+#include "tools/sarn2/render_rom_check.h"
 #include "tools/sarn2/rom_dir_override.h"
 #include "tools/sarn2/tool_error.h"
 
@@ -127,6 +128,8 @@ int runPlay(const PlayOptions& options) {
       std::make_unique<pluginhost::HostedPlugin>(pluginPath, static_cast<float>(player->sampleRate()),
                                                  static_cast<int32_t>(player->bufferSize()), kHostName);
   const std::string name = fs::path(pluginPath).filename().string();
+  // Without ROM files the instrument would play only silence.
+  if (plugin->effectName() == kSarn2EffectName) checkInstrumentFindsRoms(setup.romDirectory);
   applyPluginSetup(plugin->instance(), setup, loadedState, name);
   plugin->instance().setProcessing(true);
   LivePlugin live(plugin->instance(), static_cast<int32_t>(player->bufferSize()),

@@ -26,7 +26,6 @@ namespace {
 
 constexpr const char* kHostName = "sarn2 render";
 constexpr int32_t kSarn2Presets = 32;
-constexpr const char* kSarn2EffectName = "Tavrel Sarn2";
 constexpr double kSilenceLevel = 1e-6;
 constexpr double kSilenceSeconds = 0.5;
 constexpr double kMaxAutoTailSeconds = 30.0;

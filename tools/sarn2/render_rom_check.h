@@ -6,6 +6,10 @@
 
 namespace sarn2tool {
 
+// The effect name of the instrument, the one library whose ROM files the
+// check knows.
+inline constexpr const char* kSarn2EffectName = "Tavrel Sarn2";
+
 // The directory the instrument reads: romDirOption when given, else the one
 // it finds by itself. Prints a hint on stderr for every file that is there
 // only in other case. Throws ToolError, naming the directory looked in and
