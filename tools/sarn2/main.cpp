@@ -53,9 +53,7 @@ int main(int argc, char** argv) {
   app.require_subcommand(1);
 
   RenderOptions render;
-  std::string filter, tail = "auto", format;
-  std::optional<int> preset;
-  std::optional<float> release;
+  std::string tail = "auto", format;
   CLI::App* renderCommand = app.add_subcommand(
       "render",
       "Play a Standard MIDI File through a plug-in into a mono sound file (output 0 of the plug-in); "
@@ -63,22 +61,14 @@ int main(int argc, char** argv) {
   renderCommand->add_option("midi", render.midiPath, "MIDI file, format 0 or 1")->required();
   renderCommand->add_option("-o,--output", render.outputPath, "sound file to write (.wav .flac .ogg .aiff)")
       ->required();
-  renderCommand->add_option("--plugin", render.pluginPath,
-                            "plug-in library (default: the sarn2.so beside this program)");
   renderCommand->add_option("--rate", render.sampleRate, "sample rate in Hz")
       ->check(CLI::Range(8000, 384000))
       ->capture_default_str();
   renderCommand->add_option("--block", render.blockSize, "largest audio block in samples")
       ->check(CLI::Range(1, 8192))
       ->capture_default_str();
-  renderCommand->add_option("--preset", preset, "preset 0-31, set through the Preset parameter")
-      ->check(CLI::Range(0, 31));
-  renderCommand->add_option("--release", release, "Release parameter, 0.0-1.0")->check(CLI::Range(0.0, 1.0));
-  renderCommand->add_option("--filter", filter, "Filter parameter")->check(CLI::IsMember({"on", "off"}));
-  renderCommand->add_option("--load-state", render.loadStatePath,
-                            "state chunk file to load before the options above apply");
-  renderCommand->add_option("--save-state", render.saveStatePath,
-                            "write the state chunk as set up, before the piece plays");
+  addPluginSetupOptions(*renderCommand, render.setup,
+                        "write the state chunk as set up, before the piece plays");
   renderCommand
       ->add_option("--tail", tail,
                    "seconds to render after the piece ends, or 'auto': until 0.5 s of silence, "
@@ -89,8 +79,6 @@ int main(int argc, char** argv) {
           "--format", format,
           "sample format: float, pcm16 or pcm24 (default float; pcm24 for FLAC; none for Ogg Vorbis)")
       ->check(CLI::IsMember({"float", "pcm16", "pcm24"}));
-  renderCommand->add_option("--rom-dir", render.romDirectory,
-                            "ROM directory for the instrument instead of its usual one");
 
   PlayOptions play;
   bool noConnect = false;
@@ -154,9 +142,6 @@ int main(int argc, char** argv) {
   installInterruptCleanup();
   try {
     if (*renderCommand) {
-      render.preset = preset;
-      render.release = release;
-      if (!filter.empty()) render.filterOn = filter == "on";
       render.tailSeconds = parseTail(tail);
       if (!format.empty()) render.format = parseFormat(format);
       return runRender(render);

@@ -7,8 +7,6 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 
 #include "tools/host/hosted_plugin.h"
@@ -25,56 +23,15 @@ namespace sarn2tool {
 namespace {
 
 constexpr const char* kHostName = "sarn2 render";
-constexpr int32_t kSarn2Presets = 32;
 constexpr double kSilenceLevel = 1e-6;
 constexpr double kSilenceSeconds = 0.5;
 constexpr double kMaxAutoTailSeconds = 30.0;
-constexpr int64_t kMaxStateFileBytes = 1 << 20;
-
-std::vector<uint8_t> readStateFile(const std::string& path) {
-  std::error_code error;
-  if (!fs::is_regular_file(path, error)) throw ToolError("cannot read state file " + path + ": no such file");
-  const auto size = fs::file_size(path, error);
-  if (error || size > kMaxStateFileBytes)
-    throw ToolError("state file " + path + " is not a state chunk (" + std::to_string(size) + " bytes)");
-  std::ifstream in(path, std::ios::binary);
-  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (!in.good() && !in.eof()) throw ToolError("cannot read state file " + path);
-  return bytes;
-}
 
 std::string decibels(double level) {
   if (level <= 0.0) return "-inf dBFS";
   char text[32];
   std::snprintf(text, sizeof(text), "%.1f dBFS", 20.0 * std::log10(level));
   return text;
-}
-
-// Settings the options ask for, applied after any loaded state so that
-// they override it.
-void applySettings(pluginhost::PluginInstance& plugin, const RenderOptions& options,
-                   const std::string& name) {
-  if (options.preset) {
-    const int32_t n = *options.preset;
-    if (auto index = plugin.findParameter("Preset")) {
-      // n / 31 comes back through the parameter's n * 31 + 0.5 as exactly n.
-      const auto value = static_cast<float>(static_cast<double>(n) / (kSarn2Presets - 1));
-      plugin.setParameter(*index, value);
-      if (plugin.getParameter(*index) != value)
-        throw ToolError(name + " did not take preset " + std::to_string(n) + " through its Preset parameter");
-    } else if (n < plugin.programCount()) {
-      plugin.dispatch(EffectOpcode::setProgram, 0, n);
-    } else {
-      throw ToolError(name + " has no Preset parameter and no program " + std::to_string(n));
-    }
-  }
-  const auto setNamed = [&](const char* parameter, const char* option, float value) {
-    const auto index = plugin.findParameter(parameter);
-    if (!index) throw ToolError(name + " has no parameter named " + parameter + " for " + option);
-    plugin.setParameter(*index, value);
-  };
-  if (options.release) setNamed("Release", "--release", *options.release);
-  if (options.filterOn) setNamed("Filter", "--filter", *options.filterOn ? 1.0f : 0.0f);
 }
 
 // What the options and files ask for, read and checked before any output
@@ -87,9 +44,10 @@ struct RenderInputs {
 
 RenderInputs readInputs(const RenderOptions& options) {
   RenderInputs inputs;
-  if (!options.loadStatePath.empty()) inputs.loadedState = readStateFile(options.loadStatePath);
+  const PluginSetup& setup = options.setup;
+  if (!setup.loadStatePath.empty()) inputs.loadedState = readStateFile(setup.loadStatePath);
   inputs.schedule = readMidiSchedule(options.midiPath, options.sampleRate);
-  inputs.pluginPath = options.pluginPath.empty() ? defaultPluginPath() : options.pluginPath;
+  inputs.pluginPath = setup.pluginPath.empty() ? defaultPluginPath() : setup.pluginPath;
   return inputs;
 }
 
@@ -98,18 +56,7 @@ RenderInputs readInputs(const RenderOptions& options) {
 // --load-state with it reproduces the same render.
 std::vector<uint8_t> setUpPlugin(pluginhost::PluginInstance& plugin, const RenderOptions& options,
                                  const RenderInputs& inputs, bool savesState, const std::string& name) {
-  if ((!inputs.loadedState.empty() || savesState) && !plugin.keepsStateAsChunk())
-    throw ToolError(name + " keeps no state chunk to load or save");
-  if (!options.loadStatePath.empty()) {
-    const size_t expected = plugin.chunk().size();
-    if (inputs.loadedState.size() != expected)
-      throw ToolError("state file " + options.loadStatePath + " is " +
-                      std::to_string(inputs.loadedState.size()) + " bytes, but " + name +
-                      " keeps a state of " + std::to_string(expected) + " bytes");
-    if (plugin.setChunk(inputs.loadedState) == 0)
-      throw ToolError(name + " refused the state in " + options.loadStatePath);
-  }
-  applySettings(plugin, options, name);
+  applyPluginSetup(plugin, options.setup, inputs.loadedState, name);
   return savesState ? plugin.chunk() : std::vector<uint8_t>{};
 }
 
@@ -201,16 +148,18 @@ int runRender(const RenderOptions& options) {
   const SoundFileFormat format = soundFileFormat(options.outputPath, options.format);
   WavWriter wav(options.outputPath, options.sampleRate, format);
   std::unique_ptr<OutputFile> stateOut;
-  if (!options.saveStatePath.empty()) stateOut = std::make_unique<OutputFile>(options.saveStatePath);
+  if (!options.setup.saveStatePath.empty())
+    stateOut = std::make_unique<OutputFile>(options.setup.saveStatePath);
   std::unique_ptr<RomDirOverride> romOverride;
-  if (!options.romDirectory.empty()) romOverride = std::make_unique<RomDirOverride>(options.romDirectory);
+  if (!options.setup.romDirectory.empty())
+    romOverride = std::make_unique<RomDirOverride>(options.setup.romDirectory);
 
   pluginhost::HostedPlugin hosted(inputs.pluginPath, static_cast<float>(options.sampleRate),
                                   options.blockSize, kHostName);
   pluginhost::PluginInstance& plugin = hosted.instance();
   const std::string name = fs::path(inputs.pluginPath).filename().string();
   // Without ROM files the instrument renders silence; that is never a result.
-  if (hosted.effectName() == kSarn2EffectName) checkInstrumentFindsRoms(options.romDirectory);
+  if (hosted.effectName() == kSarn2EffectName) checkInstrumentFindsRoms(options.setup.romDirectory);
   const std::vector<uint8_t> savedState = setUpPlugin(plugin, options, inputs, stateOut != nullptr, name);
 
   plugin.setProcessing(true);

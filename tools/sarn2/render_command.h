@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "tools/sarn2/plugin_setup.h"
 #include "tools/sarn2/wav_writer.h"
 
 namespace sarn2tool {
@@ -11,17 +12,11 @@ namespace sarn2tool {
 struct RenderOptions {
   std::string midiPath;
   std::string outputPath;
-  std::string pluginPath;  // empty: the built instrument beside the program
+  PluginSetup setup;  // the saved state is the one set up, before the piece plays
   int sampleRate = 44100;
   int blockSize = 512;
-  std::optional<int> preset;
-  std::optional<float> release;
-  std::optional<bool> filterOn;
-  std::string loadStatePath;
-  std::string saveStatePath;
   std::optional<double> tailSeconds;   // none: until the output falls silent
   std::optional<SampleFormat> format;  // none: the output file type's default
-  std::string romDirectory;
 };
 
 // The instrument beside this program, or where an installation puts it.
