@@ -58,7 +58,9 @@ int main(int argc, char** argv) {
       "render",
       "Play a Standard MIDI File through a plug-in into a mono sound file (output 0 of the plug-in); "
       "the file type follows the extension: .wav, .flac, .ogg or .aiff.");
-  renderCommand->add_option("midi", render.midiPath, "MIDI file, format 0 or 1")->required();
+  renderCommand
+      ->add_option("midi", render.midiPath, "Standard MIDI File, format 0 or 1 (format 2 is refused)")
+      ->required();
   renderCommand->add_option("-o,--output", render.outputPath, "sound file to write (.wav .flac .ogg .aiff)")
       ->required();
   renderCommand->add_option("--rate", render.sampleRate, "sample rate in Hz")
@@ -79,6 +81,11 @@ int main(int argc, char** argv) {
           "--format", format,
           "sample format: float, pcm16 or pcm24 (default float; pcm24 for FLAC; none for Ogg Vorbis)")
       ->check(CLI::IsMember({"float", "pcm16", "pcm24"}));
+  renderCommand
+      ->add_option("--max-length", render.maxLengthSeconds,
+                   "longest output in seconds, tail included; a WAV past 4 GiB is written as RF64")
+      ->check(CLI::PositiveNumber)
+      ->capture_default_str();
 
   PlayOptions play;
   bool noConnect = false;

@@ -1,64 +1,24 @@
 #include "tools/sarn2/midi_schedule.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
+#include <sstream>
 
 // After <cstring>: the reader's header uses memcpy without including it.
 #include <allegro.h>
 
+#include "tools/sarn2/input_file.h"
+#include "tools/sarn2/smf_check.h"
 #include "tools/sarn2/tool_error.h"
 
 namespace sarn2tool {
 
 namespace {
 
-// The reader prints its complaints on standard output; they are caught
-// here and become part of the error message instead.
-class CapturedStdout {
- public:
-  CapturedStdout() {
-    std::fflush(stdout);
-    capture = std::tmpfile();
-    saved = dup(STDOUT_FILENO);
-    if (capture != nullptr && saved >= 0) dup2(fileno(capture), STDOUT_FILENO);
-  }
-  ~CapturedStdout() {
-    restore();
-    if (capture != nullptr) std::fclose(capture);
-  }
-
-  std::string text() {
-    restore();
-    if (capture == nullptr) return {};
-    std::string all;
-    std::rewind(capture);
-    char buffer[512];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof(buffer), capture)) > 0) all.append(buffer, n);
-    while (!all.empty() && (all.back() == '\n' || all.back() == ' ')) all.pop_back();
-    for (char& c : all)
-      if (c == '\n') c = ';';
-    return all;
-  }
-
- private:
-  void restore() {
-    if (saved < 0) return;
-    std::fflush(stdout);
-    dup2(saved, STDOUT_FILENO);
-    close(saved);
-    saved = -1;
-  }
-  std::FILE* capture = nullptr;
-  int saved = -1;
-};
+// Far beyond any real piece (a file of 100,000 notes is under a megabyte),
+// small enough to hold in memory.
+constexpr uint64_t kMaxMidiFileBytes = 256ull << 20;
 
 uint8_t dataByte(long value) { return static_cast<uint8_t>(std::clamp<long>(value, 0, 127)); }
 uint8_t scaledDataByte(double fraction) { return dataByte(std::lround(fraction * 127.0)); }
@@ -105,53 +65,14 @@ bool updateMessage(Alg_event_ptr event, pluginhost::Midi& message) {
   return false;
 }
 
-// Standard MIDI Files run at 120 beats per minute until their first tempo
-// event, but the reader starts its tempo map at its own default of 100. A
-// map whose first stretch runs at 100 is set to 120 there, unless the file
-// itself holds a tempo event of exactly 100 (600000 us per beat, bytes
-// FF 51 03 09 27 C0), which cannot be told apart from the default in the map.
-void applyStandardStartingTempo(Alg_seq& sequence, const std::string& path) {
-  constexpr double kReaderDefaultBeatsPerSecond = ALG_DEFAULT_BPM / 60.0;
-  constexpr double kStandardBeatsPerSecond = 2.0;
-  if (sequence.get_tempo(0.0) != kReaderDefaultBeatsPerSecond) return;
-
-  std::ifstream in(path, std::ios::binary);
-  const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  static constexpr char kExplicitTempo100[] = {'\xFF', 0x51, 0x03, 0x09, 0x27, '\xC0'};
-  if (std::search(bytes.begin(), bytes.end(), std::begin(kExplicitTempo100), std::end(kExplicitTempo100)) !=
-      bytes.end())
-    return;
-
-  Alg_time_map* map = sequence.get_time_map();
-  if (map->length() > 1) {
-    // Later stretches keep their tempos; they only start earlier.
-    const double shift = map->beats[1].time - map->beats[1].beat / kStandardBeatsPerSecond;
-    for (long i = 1; i < map->length(); ++i) map->beats[static_cast<int>(i)].time -= shift;
-  } else {
-    map->last_tempo = kStandardBeatsPerSecond;
-  }
-}
-
 }  // namespace
 
-MidiSchedule readMidiSchedule(const std::string& path, double sampleRate) {
-  // Opened once here for a precise reason when it cannot be read at all.
-  if (std::FILE* probe = std::fopen(path.c_str(), "rb")) {
-    std::fclose(probe);
-  } else {
-    throw ToolError("cannot read MIDI file " + path + ": " + std::strerror(errno));
-  }
-
-  CapturedStdout captured;
-  Alg_seq sequence(path.c_str(), true);
-  const int error = sequence.get_read_error();
-  const std::string complaints = captured.text();
-  if (error != alg_no_error) {
-    throw ToolError(path + " is not a readable Standard MIDI File" +
-                    (complaints.empty() ? std::string() : " (" + complaints + ")"));
-  }
-  applyStandardStartingTempo(sequence, path);
-  // The reader's own duration in seconds predates the tempo correction.
+MidiSchedule midiScheduleFromBytes(const std::vector<uint8_t>& bytes, double sampleRate) {
+  const std::vector<uint8_t> checked = checkedStandardMidiFile(bytes);
+  std::istringstream in(std::string(checked.begin(), checked.end()));
+  Alg_seq sequence(in, true);
+  if (sequence.get_read_error() != alg_no_error)
+    throw ToolError("the MIDI file library refused it although every event was read");
   const double endSeconds = sequence.get_time_map()->beat_to_time(sequence.get_beat_dur());
   sequence.convert_to_seconds();
 
@@ -190,6 +111,15 @@ MidiSchedule readMidiSchedule(const std::string& path, double sampleRate) {
   if (!schedule.messages.empty())
     schedule.endSample = std::max(schedule.endSample, schedule.messages.back().sample);
   return schedule;
+}
+
+MidiSchedule readMidiSchedule(const std::string& path, double sampleRate) {
+  const std::vector<uint8_t> bytes = readInputFile(path, "MIDI file", kMaxMidiFileBytes);
+  try {
+    return midiScheduleFromBytes(bytes, sampleRate);
+  } catch (const ToolError& e) {
+    throw ToolError(path + " is not a readable Standard MIDI File: " + e.what());
+  }
 }
 
 }  // namespace sarn2tool

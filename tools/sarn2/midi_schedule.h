@@ -26,7 +26,12 @@ struct MidiSchedule {
 // Reads format 0 or 1 files with every tempo change and channel. Notes,
 // pitch bend, program change, control change and both kinds of pressure
 // are kept; other events (system exclusive, meta texts) are dropped.
-// Throws ToolError for a missing, unreadable or malformed file.
+// Format 2 files (independent sequences) are refused.
+// Throws ToolError for a missing, unreadable or malformed file, or one that
+// is not a regular file.
 MidiSchedule readMidiSchedule(const std::string& path, double sampleRate);
+
+// The same for a file's bytes; the ToolError says what is wrong and where.
+MidiSchedule midiScheduleFromBytes(const std::vector<uint8_t>& bytes, double sampleRate);
 
 }  // namespace sarn2tool

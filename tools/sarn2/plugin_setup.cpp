@@ -4,6 +4,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "tools/sarn2/input_file.h"
 #include "tools/sarn2/tool_error.h"
 
 namespace fs = std::filesystem;
@@ -13,7 +14,7 @@ namespace sarn2tool {
 namespace {
 
 constexpr int32_t kSarn2Presets = 32;
-constexpr int64_t kMaxStateFileBytes = 1 << 20;
+constexpr uint64_t kMaxStateFileBytes = 1 << 20;
 
 void applySettings(pluginhost::PluginInstance& plugin, const PluginSetup& setup, const std::string& name) {
   if (setup.preset) {
@@ -60,15 +61,7 @@ void addPluginSetupOptions(CLI::App& command, PluginSetup& setup, const std::str
 }
 
 std::vector<uint8_t> readStateFile(const std::string& path) {
-  std::error_code error;
-  if (!fs::is_regular_file(path, error)) throw ToolError("cannot read state file " + path + ": no such file");
-  const auto size = fs::file_size(path, error);
-  if (error || size > kMaxStateFileBytes)
-    throw ToolError("state file " + path + " is not a state chunk (" + std::to_string(size) + " bytes)");
-  std::ifstream in(path, std::ios::binary);
-  std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (!in.good() && !in.eof()) throw ToolError("cannot read state file " + path);
-  return bytes;
+  return readInputFile(path, "state file", kMaxStateFileBytes);
 }
 
 void applyPluginSetup(pluginhost::PluginInstance& plugin, const PluginSetup& setup,

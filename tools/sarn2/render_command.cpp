@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <sndfile.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -10,6 +12,7 @@
 #include <memory>
 
 #include "tools/host/hosted_plugin.h"
+#include "tools/sarn2/input_file.h"
 #include "tools/sarn2/midi_schedule.h"
 #include "tools/sarn2/render_progress.h"
 #include "tools/sarn2/render_rom_check.h"
@@ -48,7 +51,63 @@ RenderInputs readInputs(const RenderOptions& options) {
   if (!setup.loadStatePath.empty()) inputs.loadedState = readStateFile(setup.loadStatePath);
   inputs.schedule = readMidiSchedule(options.midiPath, options.sampleRate);
   inputs.pluginPath = setup.pluginPath.empty() ? defaultPluginPath() : setup.pluginPath;
+  // Loading a named pipe as a library would wait for a writer for ever. A
+  // missing library is left to the loader, which says why it cannot load.
+  if (std::error_code error; fs::exists(inputs.pluginPath, error))
+    checkInputFile(inputs.pluginPath, "plug-in library");
   return inputs;
+}
+
+// Where rendering stops at the latest: the end of the piece and its tail,
+// with --tail auto the longest automatic tail.
+int64_t latestEnd(const RenderOptions& options, const MidiSchedule& schedule) {
+  const double tail = options.tailSeconds.value_or(kMaxAutoTailSeconds);
+  return schedule.endSample + std::llround(tail * options.sampleRate);
+}
+
+std::string clockTime(double seconds) {
+  const auto whole = static_cast<int64_t>(seconds);
+  char text[48];
+  std::snprintf(text, sizeof(text), "%lld:%02lld:%02lld", static_cast<long long>(whole / 3600),
+                static_cast<long long>(whole / 60 % 60), static_cast<long long>(whole % 60));
+  return text;
+}
+
+std::string secondsText(double seconds) {
+  char text[32];
+  std::snprintf(text, sizeof(text), "%.2f s", seconds);
+  return text;
+}
+
+// Refuses, before any file is created, output longer than the user allowed.
+void checkLength(const RenderOptions& options, int64_t musicEnd, int64_t end) {
+  const double rate = options.sampleRate;
+  if (static_cast<double>(end) / rate <= options.maxLengthSeconds) return;
+  std::string found = secondsText(musicEnd / rate) + " (" + clockTime(musicEnd / rate) + ")";
+  if (end > musicEnd) found += " and its tail up to " + secondsText((end - musicEnd) / rate) + " more";
+  throw ToolError(options.midiPath + " lasts " + found + ", longer than the " +
+                  secondsText(options.maxLengthSeconds) + " allowed; if that is meant, allow it with " +
+                  "--max-length SECONDS");
+}
+
+// WAV and AIFF headers hold 32-bit sizes: past 4 GiB of data (less the
+// header and the float format's peak chunk) they would wrap and every
+// reader would see a short file. A WAV that long is written as RF64, its
+// 64-bit form; AIFF has none and is refused.
+SoundFileFormat withRoomFor(SoundFileFormat format, int64_t frames, const std::string& path) {
+  constexpr int64_t kLargestData = 0xFFFFFFFFll - 4096;
+  const int type = format.word & SF_FORMAT_TYPEMASK;
+  const int encoding = format.word & SF_FORMAT_SUBMASK;
+  if (type != SF_FORMAT_WAV && type != SF_FORMAT_AIFF) return format;
+  const int64_t bytesPerFrame = encoding == SF_FORMAT_PCM_16 ? 2 : encoding == SF_FORMAT_PCM_24 ? 3 : 4;
+  if (frames <= kLargestData / bytesPerFrame) return format;
+  if (type == SF_FORMAT_AIFF)
+    throw ToolError("cannot write " + path + ": " + std::to_string(frames * bytesPerFrame) +
+                    " bytes of sound are more than the 4 GiB an AIFF file can describe; write .wav (as RF64) "
+                    "or .flac");
+  format.word = SF_FORMAT_RF64 | encoding;
+  format.description = "RF64" + format.description.substr(3) + ", as a WAV cannot describe past 4 GiB";
+  return format;
 }
 
 // Loads the state file, then applies the options over it. Returns the
@@ -74,7 +133,7 @@ RenderResult playSchedule(pluginhost::PluginInstance& plugin, const MidiSchedule
   const double rate = options.sampleRate;
   const int64_t musicEnd = schedule.endSample;
   const bool autoTail = !options.tailSeconds.has_value();
-  const int64_t end = musicEnd + std::llround((autoTail ? kMaxAutoTailSeconds : *options.tailSeconds) * rate);
+  const int64_t end = latestEnd(options, schedule);
   const int64_t silenceNeeded = std::llround(kSilenceSeconds * rate);
 
   RenderProgress progress(isatty(STDERR_FILENO) != 0, autoTail ? musicEnd : end, rate);
@@ -145,7 +204,10 @@ int runRender(const RenderOptions& options) {
   // Everything that can be checked before any work is checked first, and
   // the output files exist only under temporary names until the end.
   const RenderInputs inputs = readInputs(options);
-  const SoundFileFormat format = soundFileFormat(options.outputPath, options.format);
+  const int64_t end = latestEnd(options, inputs.schedule);
+  checkLength(options, inputs.schedule.endSample, end);
+  const SoundFileFormat format =
+      withRoomFor(soundFileFormat(options.outputPath, options.format), end, options.outputPath);
   WavWriter wav(options.outputPath, options.sampleRate, format);
   std::unique_ptr<OutputFile> stateOut;
   if (!options.setup.saveStatePath.empty())

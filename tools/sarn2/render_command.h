@@ -9,6 +9,10 @@
 
 namespace sarn2tool {
 
+// A piece longer than an hour is far more likely a broken file (one huge
+// delta time) than music; it is rendered only when --max-length allows it.
+constexpr double kDefaultMaxLengthSeconds = 3600.0;
+
 struct RenderOptions {
   std::string midiPath;
   std::string outputPath;
@@ -17,6 +21,8 @@ struct RenderOptions {
   int blockSize = 512;
   std::optional<double> tailSeconds;   // none: until the output falls silent
   std::optional<SampleFormat> format;  // none: the output file type's default
+  // Longest output, in seconds, that is written without being asked for.
+  double maxLengthSeconds = kDefaultMaxLengthSeconds;
 };
 
 // The instrument beside this program, or where an installation puts it.
