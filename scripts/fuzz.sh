@@ -16,7 +16,7 @@ cd "$(dirname "$0")/.."
 seconds=${FUZZ_SECONDS:-30}
 parallel=${FUZZ_PARALLEL:-2}
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(chunk events roms dispatch description)
+[ ${#targets[@]} -gt 0 ] || targets=(chunk events roms dispatch description midi)
 
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz

@@ -148,9 +148,39 @@ def description_seeds():
     }
 
 
+def smf(tracks, fmt=None, division=480):
+    fmt = (0 if len(tracks) == 1 else 1) if fmt is None else fmt
+    head = b"MThd" + struct.pack(">IHHH", 6, fmt, len(tracks), division)
+    return head + b"".join(b"MTrk" + struct.pack(">I", len(t)) + t for t in tracks)
+
+
+def midi_seeds():
+    eot = b"\x00\xff\x2f\x00"
+    notes = b"\x00\x90\x3c\x64" + b"\x10\x40\x64" + b"\x30\x80\x3c\x00" + b"\x00\x90\x40\x00"
+    channel = (b"\x00\xa1\x3c\x20" + b"\x00\xb2\x07\x64" + b"\x00\x01\x40" + b"\x00\xc3\x05"
+               + b"\x00\xd4\x30" + b"\x00\xe5\x00\x50" + b"\x08\x7f\x7f")
+    metas = (b"\x00\xff\x00\x02\x00\x01" + b"\x00\xff\x01\x04text" + b"\x00\xff\x03\x05piano"
+             + b"\x00\xff\x20\x01\x00" + b"\x00\xff\x21\x01\x00" + b"\x00\xff\x54\x05\x60\x00\x00\x00\x00"
+             + b"\x00\xff\x58\x04\x04\x02\x18\x08" + b"\x00\xff\x59\x02\xfd\x00" + b"\x00\xff\x7f\x03\x00\x00\x41")
+    tempo = b"\x00\xff\x51\x03\x07\xa1\x20" + b"\x83\x60\xff\x51\x03\x06\x1a\x80"
+    sysex = b"\x00\xf0\x05\x7e\x7f\x09\x01\xf7" + b"\x00\xf7\x02\xf3\x01"
+    return {
+        "format0-notes": smf([notes + eot]),
+        "format0-every-channel-event": smf([channel + notes + eot], division=96),
+        "format1-tempo-map": smf([tempo + metas + eot, notes + eot, sysex + channel + eot]),
+        "format1-no-end-of-track": smf([tempo, notes]),
+        "format2-refused": smf([notes + eot, notes + eot], fmt=2),
+        "division-smpte": smf([notes + eot], division=0xE728),
+        "unknown-chunk": smf([notes + eot])[:14] + b"XFIH\x00\x00\x00\x02\x01\x02" + smf([notes + eot])[14:],
+        "tempo-length-0": smf([b"\x00\xff\x51\x00" + notes + eot]),
+        "long-delta-times": smf([b"\x00\x90\x3c\x64" + b"\xff\xff\xff\x7f\xff\x01\x01x"
+                                 + b"\xff\xff\xff\x7f\x80\x3c\x00" + eot]),
+    }
+
+
 def main():
     targets = {"chunk": chunk_seeds(), "events": events_seeds(), "roms": roms_seeds(), "dispatch": dispatch_seeds(),
-               "description": description_seeds()}
+               "description": description_seeds(), "midi": midi_seeds()}
     for target, seeds in targets.items():
         directory = os.path.join(HERE, "corpus", target)
         os.makedirs(directory, exist_ok=True)

@@ -24,6 +24,8 @@ namespace tooltest {
 
 namespace {
 
+constexpr unsigned kRunTimeoutSeconds = 60;
+
 std::string readText(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
@@ -112,7 +114,9 @@ ToolRun runSarn2(const std::vector<std::string>& args,
   std::vector<std::string> argv = {SARN2_TOOL_PATH};
   argv.insert(argv.end(), args.begin(), args.end());
   Process process(argv, environmentWith(overrides));
-  process.wait(1e9);
+  // A run that hangs (a blocking open, say) is killed when the process is
+  // dropped, and reported as not having exited normally.
+  process.wait(kRunTimeoutSeconds);
   return process.result();
 }
 

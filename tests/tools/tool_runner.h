@@ -48,9 +48,10 @@ class Process {
   ToolRun run;
 };
 
-// Runs sarn2 with the arguments. XDG_DATA_HOME points at an empty private
-// directory and XDG_DATA_DIRS at a missing one unless env sets them, so no
-// run ever sees the user's own or a system-wide ROM set.
+// Runs sarn2 with the arguments; a run still going after a minute is killed.
+// XDG_DATA_HOME points at an empty private directory and XDG_DATA_DIRS at a
+// missing one unless env sets them, so no run ever sees the user's own or a
+// system-wide ROM set.
 ToolRun runSarn2(const std::vector<std::string>& args,
                  const std::vector<std::pair<std::string, std::string>>& env = {});
 
