@@ -168,6 +168,7 @@ def midi_seeds():
         "format0-notes": smf([notes + eot]),
         "format0-every-channel-event": smf([channel + notes + eot], division=96),
         "format1-tempo-map": smf([tempo + metas + eot, notes + eot, sysex + channel + eot]),
+        "format1-tempo-in-two-tracks": smf([b"\x00\xff\x51\x03\x87\xa1\x20" + eot, tempo + notes + eot]),
         "format1-no-end-of-track": smf([tempo, notes]),
         "format2-refused": smf([notes + eot, notes + eot], fmt=2),
         "division-smpte": smf([notes + eot], division=0xE728),

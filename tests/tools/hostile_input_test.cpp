@@ -74,6 +74,7 @@ TEST_F(HostileInput, MidiFilesAreReadOrRefusedSaying) {
       {"ok-format1-tempo-sysex-text.mid", 0, "0.10 s at 44100 Hz"},
       {"ok-no-end-of-track.mid", 0, "0.10 s at 44100 Hz"},
       {"ok-unknown-chunk.mid", 0, "0.10 s at 44100 Hz"},
+      {"ok-tempo-in-two-tracks.mid", 0, "0.10 s at 44100 Hz"},
       {"tempo-length-0.mid", 1, "byte 23, track 1: tempo event of 0 bytes (a tempo event holds 3)"},
       {"tempo-length-4.mid", 1, "byte 23, track 1: tempo event of 4 bytes"},
       {"tempo-zero.mid", 1, "byte 23, track 1: tempo event of 0 microseconds per beat"},
@@ -103,6 +104,20 @@ TEST_F(HostileInput, MidiFilesAreReadOrRefusedSaying) {
       {"note-77-hours.mid", 1, "lasts 277200.00 s (77:00:00), longer than the 3600.00 s allowed"},
   };
   for (const Case& c : cases) expect("render", kCorpus + c.file, c);
+}
+
+TEST_F(HostileInput, PlotWavDrawsAnyFileLibsndfileReads) {
+  const Case cases[] = {
+      {"rate-1hz.wav", 0, "drew 50.00 s of"},
+      {"rate-7hz.wav", 0, "drew 14.29 s of"},
+      {"no-frames.wav", 0, "drew 0.00 s of"},
+      {"one-frame.wav", 0, "drew 0.00 s of"},
+      {"inf-and-nan.wav", 0, "inf-and-nan.wav; 1 NaN and 2 infinite samples marked"},
+      {"stereo.wav", 0, "drew 0.05 s of"},
+      {"not-a-wav.wav", 1, "cannot open " + kCorpus + "not-a-wav.wav as a sound file: Format not recognised"},
+      {"wav-header-only.wav", 1, "as a sound file: Error in WAV/W64/RF64 file. Malformed 'fmt ' chunk."},
+  };
+  for (const Case& c : cases) expect("plot-wav", kCorpus + c.file, c);
 }
 
 TEST_F(HostileInput, LengthLimitHasAnExactEdgeAndAnOption) {

@@ -1,6 +1,9 @@
 #include "tools/sarn2/smf_check.h"
 
+#include <algorithm>
+#include <array>
 #include <cstdio>
+#include <map>
 
 #include "tools/sarn2/tool_error.h"
 
@@ -82,7 +85,7 @@ int dataBytesOf(uint8_t status) {
 
 // One track chunk's events, from its first byte to end-of-track or its
 // last byte, whichever comes first.
-Track readTrack(ChunkReader& in, bool& tempoAtStart) {
+Track readTrack(ChunkReader& in, std::map<uint64_t, std::array<uint8_t, 3>>& tempos) {
   Track track;
   uint64_t tick = 0;
   uint8_t running = 0;
@@ -102,11 +105,11 @@ Track readTrack(ChunkReader& in, bool& tempoAtStart) {
       if (type == kTempoMeta) {
         if (length != 3)
           in.fail("tempo event of " + std::to_string(length) + " bytes (a tempo event holds 3)", at);
-        const std::vector<uint8_t> tempo(in.bytesFrom(data), in.bytesFrom(data) + 3);
+        const uint8_t* tempo = in.bytesFrom(data);
         if (tempo[0] == 0 && tempo[1] == 0 && tempo[2] == 0)
           in.fail("tempo event of 0 microseconds per beat", at);
-        if (tick == 0) tempoAtStart = true;
-        track.events.push_back({tick, {kMeta, kTempoMeta, 3, tempo[0], tempo[1], tempo[2]}});
+        // Of tempo events at one tick, in any track, the last one read holds.
+        tempos[tick] = {tempo[0], tempo[1], tempo[2]};
       }
       // Running status is kept across meta and system exclusive events, as
       // most sequencers read it.
@@ -140,6 +143,25 @@ Track readTrack(ChunkReader& in, bool& tempoAtStart) {
   // A track that stops without end-of-track ends at its last event.
   track.events.push_back({tick, {kMeta, kEndOfTrackMeta, 0}});
   return track;
+}
+
+// The whole tempo map goes into the first track, one event per tick: the
+// MIDI file library builds a wrong map (times before the start) from tempo
+// events of several tracks at one tick.
+void putTempoMap(Track& first, std::map<uint64_t, std::array<uint8_t, 3>>& tempos) {
+  tempos.try_emplace(0, std::array<uint8_t, 3>{kStandardTempo[0], kStandardTempo[1], kStandardTempo[2]});
+  Track merged;
+  auto tempo = tempos.begin();
+  for (Event& event : first.events) {
+    const bool endOfTrack = &event == &first.events.back();
+    for (; tempo != tempos.end() && (tempo->first <= event.tick || endOfTrack); ++tempo) {
+      const auto& t = tempo->second;
+      merged.events.push_back({tempo->first, {kMeta, kTempoMeta, 3, t[0], t[1], t[2]}});
+    }
+    if (endOfTrack) event.tick = std::max(event.tick, merged.events.back().tick);
+    merged.events.push_back(std::move(event));
+  }
+  first = std::move(merged);
 }
 
 uint32_t bigEndian(const std::vector<uint8_t>& b, size_t at, int count) {
@@ -224,7 +246,7 @@ std::vector<uint8_t> checkedStandardMidiFile(const std::vector<uint8_t>& bytes) 
            12);
 
   std::vector<Track> tracks;
-  bool tempoAtStart = false;
+  std::map<uint64_t, std::array<uint8_t, 3>> tempos;
   size_t position = 8 + headerLength;
   while (tracks.size() < declaredTracks) {
     if (bytes.size() - position < 8)
@@ -242,12 +264,9 @@ std::vector<uint8_t> checkedStandardMidiFile(const std::vector<uint8_t>& bytes) 
     position = begin + length;
     if (!isTrack) continue;  // chunks of other kinds are skipped, as the file format asks
     ChunkReader in(bytes, begin, position, static_cast<int>(tracks.size()) + 1);
-    tracks.push_back(readTrack(in, tempoAtStart));
+    tracks.push_back(readTrack(in, tempos));
   }
-  if (!tempoAtStart)
-    tracks.front().events.insert(
-        tracks.front().events.begin(),
-        {0, {kMeta, kTempoMeta, 3, kStandardTempo[0], kStandardTempo[1], kStandardTempo[2]}});
+  putTempoMap(tracks.front(), tempos);
 
   std::vector<uint8_t> out = {'M', 'T', 'h', 'd', 0, 0, 0, 6};
   putBigEndian(out, format, 2);

@@ -12,10 +12,11 @@ namespace sarn2tool {
 
 // Format 0 and 1 files with a division in ticks per beat are read. The file
 // handed back holds the same tracks with their channel events (each with its
-// own status byte), their tempo events and end-of-track; system exclusive
-// and the other meta events are left out, their delta times kept. When no
-// tempo event sits at tick 0 the standard 120 beats per minute is set there
-// explicitly.
+// own status byte) and end-of-track; system exclusive and meta events are
+// left out, their delta times kept. The tempo events of all tracks form one
+// map in the first track, one per tick (the last read of those at a tick),
+// starting with the standard 120 beats per minute unless the file sets a
+// tempo at tick 0.
 //
 // Throws ToolError "byte N, track T: <what is wrong>" for anything else:
 // a chunk or event that runs past its end, a variable-length quantity of

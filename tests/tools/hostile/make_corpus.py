@@ -38,8 +38,10 @@ def smf(tracks, fmt=None, division=480):
 def wav(rate, samples, channels=1):
     data = struct.pack("<%df" % len(samples), *samples)
     fmt = struct.pack("<HHIIHH", 3, channels, rate, rate * 4 * channels, 4 * channels, 32)
+    def riff_chunk(kind, body):
+        return kind + struct.pack("<I", len(body)) + body
     return b"RIFF" + struct.pack("<I", 4 + 8 + len(fmt) + 8 + len(data)) + b"WAVE" + \
-        chunk(b"fmt ", fmt) + chunk(b"data", data)
+        riff_chunk(b"fmt ", fmt) + riff_chunk(b"data", data)
 
 
 def files():
@@ -50,6 +52,9 @@ def files():
         b"\x00\xf0\x03\x7e\x7f\xf7" + b"\x00\x90\x45\x64" + b"\x30\x48\x64" + b"\x00\xff\x01\x01x" +
         b"\x30\x45\x00\x00\x48\x00" + EOT])
     yield "ok-no-end-of-track.mid", smf([NOTE])
+    # Two tracks set the tempo at tick 0; the later one holds (120 per minute).
+    yield "ok-tempo-in-two-tracks.mid", smf([b"\x00\xff\x51\x03\x87\xa1\x20" + EOT,
+                                             b"\x00\xff\x51\x03\x07\xa1\x20" + NOTE + EOT])
     yield "ok-unknown-chunk.mid", header(0, 1, 480) + chunk(b"XFIH", b"\x01\x02") + chunk(b"MTrk", NOTE + EOT)
     # MIDI files that must be refused.
     yield "tempo-length-0.mid", smf([b"\x00\xff\x51\x00" + NOTE + EOT])
