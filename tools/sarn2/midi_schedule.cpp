@@ -19,6 +19,7 @@ namespace {
 // Far beyond any real piece (a file of 100,000 notes is under a megabyte),
 // small enough to hold in memory.
 constexpr uint64_t kMaxMidiFileBytes = 256ull << 20;
+constexpr double kLongestSeconds = 1e12;
 
 uint8_t dataByte(long value) { return static_cast<uint8_t>(std::clamp<long>(value, 0, 127)); }
 uint8_t scaledDataByte(double fraction) { return dataByte(std::lround(fraction * 127.0)); }
@@ -76,8 +77,10 @@ MidiSchedule midiScheduleFromBytes(const std::vector<uint8_t>& bytes, double sam
   const double endSeconds = sequence.get_time_map()->beat_to_time(sequence.get_beat_dur());
   sequence.convert_to_seconds();
 
+  // Huge delta times at the slowest tempo reach times whose sample would not
+  // fit 64 bits; they are held at a length no render allows anyway.
   const auto toSample = [&](double seconds) {
-    return static_cast<int64_t>(std::llround(seconds * sampleRate));
+    return static_cast<int64_t>(std::llround(std::min(seconds, kLongestSeconds) * sampleRate));
   };
 
   std::vector<Pending> pending;
