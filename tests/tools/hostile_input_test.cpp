@@ -33,7 +33,7 @@ class HostileInput : public ::testing::Test {
   ToolRun run(const std::string& command, const std::string& input, std::vector<std::string> more = {}) {
     std::vector<std::string> args = {command, input, "-o"};
     if (command == "render") {
-      args.push_back(path("out.wav"));
+      args.push_back(path(soundName));
       args.insert(args.end(), {"--rom-dir", roms.path()});
       if (std::find(more.begin(), more.end(), "--tail") == more.end())
         args.insert(args.end(), {"--tail", "0"});
@@ -59,11 +59,12 @@ class HostileInput : public ::testing::Test {
       EXPECT_LT(result.err.size(), 300u) << result.err;
       EXPECT_EQ(directoryEntries(work.path()), before);
     }
-    std::filesystem::remove(path("out.wav"));
+    std::filesystem::remove(path(soundName));
     std::filesystem::remove(path("out.png"));
   }
 
   testhost::TempDir roms, work;
+  std::string soundName = "out.wav";  // what render writes
 };
 
 }  // namespace
@@ -132,6 +133,11 @@ TEST_F(HostileInput, LengthLimitHasAnExactEdgeAndAnOption) {
   expect("render", piece, {"", 1, "and its tail up to 30.00 s more, longer than the 10.00 s allowed"},
          {"--max-length", "10", "--tail", "auto"});
   expect("render", piece, {"", 2, "--max-length"}, {"--max-length", "0"});
+  // Allowed, but more than an AIFF header can describe: refused before any work.
+  soundName = "out.aiff";
+  expect("render", kCorpus + "note-77-hours.mid",
+         {"", 1, "out.aiff: 48898080000 bytes of sound are more than the 4 GiB an AIFF file can describe"},
+         {"--max-length", "300000"});
 }
 
 TEST_F(HostileInput, SpecialFilesAreRefusedAtOnce) {
