@@ -121,7 +121,9 @@ class WaveBuilder {
         (at >= nextFirst_ && static_cast<int64_t>(summary_.wave.size()) < columns_)) {
       summary_.wave.push_back({at});
       lowAt_ = highAt_ = -1;
-      nextFirst_ = frames_ * static_cast<int64_t>(summary_.wave.size() + 1) / columns_;
+      // frames * k / columns, without the product overflowing for any length.
+      const auto k = static_cast<int64_t>(summary_.wave.size() + 1);
+      nextFirst_ = frames_ / columns_ * k + frames_ % columns_ * k / columns_;
     }
     WaveColumn& column = summary_.wave.back();
     if (!std::isfinite(x)) {
