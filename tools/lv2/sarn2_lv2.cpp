@@ -31,6 +31,22 @@ int32_t presetFromPort(float value) {
   return static_cast<int32_t>(number);
 }
 
+// Bytes a channel message needs, status included; 0 for a byte that is no
+// status (LV2 MIDI events carry no running status). System messages go on
+// whole, for the instrument to ignore.
+uint32_t messageLength(uint8_t status) {
+  if (status < 0x80) return 0;
+  switch (status & 0xF0) {
+    case 0xC0:
+    case 0xD0:
+      return 2;
+    case 0xF0:
+      return 1;
+    default:
+      return 3;
+  }
+}
+
 }  // namespace
 
 Sarn2Lv2::Sarn2Lv2(double sampleRate, const LV2_URID_Map& map, const std::string& romDirectory)
@@ -64,6 +80,9 @@ void Sarn2Lv2::run(uint32_t frames) {
   followControlPorts();
   uint32_t position = 0;
   forEachMidiEvent(midiIn, frames, types, [&](uint32_t frame, const uint8_t* bytes, uint32_t size) {
+    // A message cut short is dropped rather than completed with guesses.
+    const uint32_t needed = messageLength(bytes[0]);
+    if (needed == 0 || size < needed) return;
     // An event earlier than one already played waits no longer than now.
     if (frame > position) {
       render(position, frame);
