@@ -97,11 +97,11 @@ void Sarn2Lv2::render(uint32_t from, uint32_t to) {
   while (from < to) {
     constexpr uint32_t kLargestBlock = std::numeric_limits<int32_t>::max();
     uint32_t count = to - from < kLargestBlock ? to - from : kLargestBlock;
-    float* output = audioOut + from;
-    if (audioOut == nullptr) {
-      if (count > kScratchFrames) count = kScratchFrames;
-      output = scratch.data();
-    }
+    float* output = scratch.data();
+    if (audioOut != nullptr)
+      output = audioOut + from;
+    else if (count > kScratchFrames)
+      count = kScratchFrames;
     engine.render(output, static_cast<int32_t>(count), rate);
     from += count;
   }
