@@ -16,7 +16,7 @@ cd "$(dirname "$0")/.."
 seconds=${FUZZ_SECONDS:-30}
 parallel=${FUZZ_PARALLEL:-2}
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(chunk events roms dispatch description midi)
+[ ${#targets[@]} -gt 0 ] || targets=(chunk events roms dispatch description midi lv2)
 
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz

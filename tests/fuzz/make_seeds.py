@@ -179,9 +179,48 @@ def midi_seeds():
     }
 
 
+def atom_event(frames, body, type_urid=2, declared=None):
+    size = len(body) if declared is None else declared
+    padded = body + bytes((8 - len(body) % 8) % 8)
+    return struct.pack("<qII", frames, size, type_urid) + padded
+
+
+def lv2_cycle(frames, events=(), controls=None, restore=None, unit=0, other_type=False, mode_bits=0):
+    mode = mode_bits | (1 if controls else 0) | (2 if restore is not None else 0) | (4 if other_type else 0)
+    out = bytes([mode]) + struct.pack("<H", frames)
+    if controls:
+        out += struct.pack("<fff", *controls)
+    if restore is not None:
+        type_byte, value = restore
+        out += bytes([type_byte, len(value)]) + value
+    if other_type:
+        out += bytes([1])
+    body = struct.pack("<II", unit, 0) + b"".join(events)
+    return out + struct.pack("<H", len(body)) + body
+
+
+def lv2_seeds():
+    note = atom_event(10, bytes([0x90, 69, 100]))
+    chord = b"".join(atom_event(f, bytes([0x90, n, 100])) for f, n in ((0, 48), (1, 52), (255, 55), (256, 60)))
+    nan, inf = struct.unpack("<f", struct.pack("<I", 0x7FC00000))[0], float("inf")
+    return {
+        "chord": lv2_cycle(256, [chord]) + lv2_cycle(256, [atom_event(3, bytes([0x80, 48, 0]))]) + lv2_cycle(512),
+        "ports": lv2_cycle(128, [note], controls=(7.0, 0.1, 0.0)) + lv2_cycle(128, controls=(nan, inf, -1.0))
+        + lv2_cycle(128, controls=(1e30, -1e30, 0.5)),
+        "restore": lv2_cycle(64, [note]) + lv2_cycle(64, restore=(0, chunk(preset=12, release=0.2)))
+        + lv2_cycle(64, restore=(0, chunk()[:19])) + lv2_cycle(64, restore=(1, chunk(preset=3))) + lv2_cycle(256),
+        "damaged": lv2_cycle(128, [note, atom_event(20, bytes([0x90, 70, 100]), declared=0xFFFFFFF0)])
+        + lv2_cycle(128, [atom_event(-5, bytes([0xE0, 0, 0x60])), atom_event(1 << 40, bytes([0xC0, 5]))])
+        + lv2_cycle(128, [atom_event(4, bytes([0x90]) ), atom_event(5, bytes(300), type_urid=100)]),
+        "other-units-and-types": lv2_cycle(128, [note], unit=100) + lv2_cycle(128, [note], other_type=True)
+        + lv2_cycle(128, [note], mode_bits=8) + lv2_cycle(128, [note], mode_bits=16) + lv2_cycle(0, [note]),
+    }
+
+
 def main():
     targets = {"chunk": chunk_seeds(), "events": events_seeds(), "roms": roms_seeds(), "dispatch": dispatch_seeds(),
-               "description": description_seeds(), "midi": midi_seeds()}
+               "description": description_seeds(), "midi": midi_seeds(),
+               "lv2": lv2_seeds()}
     for target, seeds in targets.items():
         directory = os.path.join(HERE, "corpus", target)
         os.makedirs(directory, exist_ok=True)
