@@ -38,4 +38,9 @@ env -u XDG_DATA_HOME HOME="$scratch/home" XDG_DATA_DIRS="$root/usr/share" \
 cat "$scratch/render"
 grep -q 'peak 0\.[0-9]*[1-9]' "$scratch/render" || fail "the render is silent"
 [ ! -e "$scratch/home/.local" ] || fail "the render created a user ROM directory"
+
+# The LV2 bundle as hosts find it in the package.
+sh "$(dirname "$0")/../lv2/validate-bundle.sh" "$root/usr/lib/lv2/sarn2.lv2" >"$scratch/validate" 2>&1 ||
+  { cat "$scratch/validate"; fail "the packaged LV2 bundle does not validate"; }
+LV2_PATH="$root/usr/lib/lv2:/usr/lib/lv2" lv2ls | grep -qx 'urn:tavrel:sarn2' || fail "lv2ls does not list the packaged bundle"
 echo "Debian package OK"
