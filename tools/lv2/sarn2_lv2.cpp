@@ -3,6 +3,8 @@
 // chunk saved and restored through the state extension.
 #include "tools/lv2/sarn2_lv2.h"
 
+#include "tools/lv2/state_chunk.h"
+
 #include <lv2/atom/atom.h>
 #include <lv2/midi/midi.h>
 
@@ -88,7 +90,7 @@ void Sarn2Lv2::run(uint32_t frames) {
       render(position, frame);
       position = frame;
     }
-    engine.midi(bytes, size);
+    engine.handleMidi(bytes[0], size > 1 ? bytes[1] : 0, size > 2 ? bytes[2] : 0);
   });
   render(position, frames);
 }
@@ -102,7 +104,7 @@ void Sarn2Lv2::render(uint32_t from, uint32_t to) {
       output = audioOut + from;
     else if (count > kScratchFrames)
       count = kScratchFrames;
-    engine.render(output, static_cast<int32_t>(count), rate);
+    engine.renderBlock(output, static_cast<int32_t>(count), rate);
     from += count;
   }
 }
@@ -125,7 +127,7 @@ void Sarn2Lv2::applyControl(int control, float value) {
   if (std::isnan(value)) return;
   switch (control + presetPort) {
     case presetPort:
-      engine.selectPreset(presetFromPort(value));
+      engine.setPreset(presetFromPort(value));
       break;
     case releasePort:
       engine.setRelease(value);
@@ -139,8 +141,8 @@ void Sarn2Lv2::applyControl(int control, float value) {
 }
 
 LV2_State_Status Sarn2Lv2::save(LV2_State_Store_Function store, LV2_State_Handle handle) {
-  uint8_t chunk[Engine::kChunkBytes];
-  engine.saveChunk(chunk);
+  uint8_t chunk[sarn2::kStateChunkBytes];
+  sarn2::encodeStateChunk(engine.chunkFields(), chunk);
   return store(handle, chunkProperty, chunk, sizeof(chunk), chunkType,
                LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE);
 }
@@ -151,9 +153,10 @@ LV2_State_Status Sarn2Lv2::restore(LV2_State_Retrieve_Function retrieve, LV2_Sta
   uint32_t flags = 0;
   const void* data = retrieve(handle, chunkProperty, &size, &type, &flags);
   if (data == nullptr) return LV2_STATE_ERR_NO_PROPERTY;
-  if (type != chunkType || size != Engine::kChunkBytes) return LV2_STATE_ERR_BAD_TYPE;
-  if (!engine.loadChunk(static_cast<const uint8_t*>(data), static_cast<uint32_t>(size)))
-    return LV2_STATE_ERR_UNKNOWN;
+  if (type != chunkType || size != sarn2::kStateChunkBytes) return LV2_STATE_ERR_BAD_TYPE;
+  // As a chunk load of the other format: the preset applied now, the
+  // envelope rebuilt by the next run().
+  engine.restoreChunkFields(sarn2::decodeStateChunk(static_cast<const uint8_t*>(data)));
   adoptPortValues.store(true, std::memory_order_release);
   return LV2_STATE_SUCCESS;
 }

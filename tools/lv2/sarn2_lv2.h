@@ -35,7 +35,7 @@ class Sarn2Lv2 {
   void applyControl(int control, float value);
   void render(uint32_t from, uint32_t to);
 
-  Engine engine;
+  sarn2::Engine engine;
   double rate;
   AtomMidiTypes types;
   LV2_URID chunkProperty;
