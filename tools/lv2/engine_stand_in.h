@@ -1,5 +1,9 @@
-// TEMPORARY: the engine's interface over Sarn2VST until the framework-free
-// engine exists; the plug-in then uses sarn2::Engine directly.
+// The one seam between the LV2 plug-in and the sound: the interface of the
+// framework-free engine (sarn2::Engine: raw MIDI in, blocks rendered at a
+// rate, preset, release, filter, chunk fields with the envelope-rebuild
+// hand-over), provided here over Sarn2VST until that engine is part of the
+// tree. Then this file goes, the plug-in includes instrument/engine/engine.h
+// and links the engine alone instead of sarn2_core and its frame/ classes.
 #pragma once
 
 #include <cstdint>
