@@ -8,6 +8,8 @@
 #include "tools/host/midi_block.h"
 #include "tools/romset/romset.h"
 
+using namespace sarn2;
+
 namespace bench {
 
 namespace {

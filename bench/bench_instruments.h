@@ -9,6 +9,8 @@
 
 namespace bench {
 
+using sarn2::Sarn2VST;
+
 // Preset 4 * cutoffCode + resonanceCode: second oscillator on, a short pluck
 // envelope. Preset kLongestEnvelopePreset gives the longest envelope.
 constexpr int kLongestEnvelopePreset = 31;

@@ -11,6 +11,8 @@
 #include "bench/bench_instruments.h"
 #include "tests/reference/reference_model.h"
 
+using namespace sarn2;
+
 namespace {
 
 constexpr int32_t kBlock = 512;
@@ -54,7 +56,7 @@ void EightVoices(benchmark::State& state, Impl impl) {
 void OneVoiceFilterOff(benchmark::State& state, Impl impl) {
   auto instrument = bench::makeInstrument(bench::presetFor(0, 0));
   instrument->setParameter(Sarn2VST::filterParameter, 0.0f);
-  instrument->noteOn(60);
+  instrument->engine().noteOn(60);
   renderBlocks(state, impl, *instrument);
 }
 
@@ -87,10 +89,10 @@ void DecayingSilence(benchmark::State& state, Impl impl) {
 // (d) a note-on whose preset gives the longest envelope (260,101 levels).
 void NoteOnLongestEnvelope(benchmark::State& state, Impl impl) {
   auto instrument = bench::makeInstrument(bench::kLongestEnvelopePreset);
-  const uint8_t* record = wholePresetRecord(instrument->roms, bench::kLongestEnvelopePreset);
+  const uint8_t* record = wholePresetRecord(instrument->engine().roms(), bench::kLongestEnvelopePreset);
   for (auto _ : state) {
     if (impl == Impl::optimized) {
-      instrument->noteOn(60);
+      instrument->engine().noteOn(60);
     } else {
       benchmark::DoNotOptimize(reference::filterEnvelope(record));
     }
@@ -102,7 +104,7 @@ void FirstNoteOnOfNewInstance(benchmark::State& state) {
   for (auto _ : state) {
     auto instrument = bench::makeInstrument(bench::kLongestEnvelopePreset);
     const auto start = std::chrono::steady_clock::now();
-    instrument->noteOn(60);
+    instrument->engine().noteOn(60);
     const auto stop = std::chrono::steady_clock::now();
     state.SetIterationTime(std::chrono::duration<double>(stop - start).count());
   }
@@ -115,7 +117,7 @@ void ChunkLoad(benchmark::State& state, Impl impl) {
   instrument->getChunk(&data, false);
   std::vector<uint8_t> chunk(static_cast<uint8_t*>(data),
                              static_cast<uint8_t*>(data) + Sarn2VST::kChunkBytes);
-  const uint8_t* record = wholePresetRecord(instrument->roms, bench::kLongestEnvelopePreset);
+  const uint8_t* record = wholePresetRecord(instrument->engine().roms(), bench::kLongestEnvelopePreset);
   float* outputs[1] = {nullptr};
   for (auto _ : state) {
     instrument->setChunk(chunk.data(), Sarn2VST::kChunkBytes, false);

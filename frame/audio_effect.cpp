@@ -12,12 +12,6 @@ AudioEffect* owner(EffectRecord* effect) {
 
 }  // namespace
 
-void copyBoundedText(char* destination, const char* source, int32_t bound) {
-  int32_t i = 0;
-  for (; i < bound && source[i] != 0; ++i) destination[i] = source[i];
-  for (; i <= bound; ++i) destination[i] = 0;
-}
-
 AudioEffect::AudioEffect(HostCallback callback, int32_t programs, int32_t parameters)
     : hostCallback(callback), programCount(programs), parameterCount(parameters) {
   std::memset(&effectRecord, 0, sizeof(effectRecord));

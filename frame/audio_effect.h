@@ -125,8 +125,3 @@ class AudioEffect {
   static void setParameterEntry(EffectRecord* effect, int32_t index, float value);
   static float getParameterEntry(EffectRecord* effect, int32_t index);
 };
-
-// Copies text into a host buffer the way hosts expect fixed-size texts:
-// at most bound characters, zero-filled up to bound, then a zero at bound.
-// The buffer must hold bound + 1 bytes.
-void copyBoundedText(char* destination, const char* source, int32_t bound);

@@ -1,7 +1,7 @@
 // Second-level opcode dispatch, host requests and speaker arrangements.
 #include "frame/audio_effect_x.h"
 
-#include "frame/numeric.h"
+#include "instrument/engine/numeric.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -10,7 +10,7 @@ namespace {
 
 KeyRecord keyRecord(int32_t index, intptr_t value, float opt) {
   return KeyRecord{index, static_cast<uint8_t>(value & 0xFF),
-                   static_cast<uint8_t>(truncateToInt32(opt) & 0xFF)};
+                   static_cast<uint8_t>(sarn2::truncateToInt32(opt) & 0xFF)};
 }
 
 }  // namespace

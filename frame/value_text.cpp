@@ -4,18 +4,11 @@
 #include <cstring>
 
 #include "frame/audio_effect.h"
+#include "frame/bounded_text.h"
 
 namespace {
 
 constexpr int32_t kFloatTextBudget = 8;
-
-void copyText(char* text, const char* source, int32_t maxLen) {
-  if (maxLen < 0) maxLen = 0;
-  int32_t i = 0;
-  for (; i < maxLen && source[i] != 0; ++i) text[i] = source[i];
-  text[i] = 0;
-  text[maxLen] = 0;
-}
 
 void appendText(char* text, const char* source, int32_t maxLen) {
   if (maxLen < 0) maxLen = 0;
@@ -32,7 +25,7 @@ char unitsDigit(double value) { return static_cast<char>('0' + static_cast<int>(
 
 void AudioEffect::decibelsToText(float value, char* text, int32_t maxLen) {
   if (value <= 0.0f) {
-    copyText(text, "-oo", maxLen);
+    copyBoundedText(text, "-oo", maxLen);
     return;
   }
   const float logarithm = static_cast<float>(std::log10(static_cast<double>(value)));
@@ -55,7 +48,7 @@ void AudioEffect::floatToText(float value, char* text, int32_t maxLen) {
   double v = value;
   // NaN and infinities have no digits to show; a rate of 0 makes them.
   if (std::isnan(v) || std::isinf(v)) {
-    copyText(text, "Huge!", maxLen);
+    copyBoundedText(text, "Huge!", maxLen);
     return;
   }
   int count = 0;
@@ -64,11 +57,11 @@ void AudioEffect::floatToText(float value, char* text, int32_t maxLen) {
     v = -v;
     count = 1;
     if (v > 9999999.0) {
-      copyText(text, "Huge!", maxLen);
+      copyBoundedText(text, "Huge!", maxLen);
       return;
     }
   } else if (v > 99999999.0) {
-    copyText(text, "Huge!", maxLen);
+    copyBoundedText(text, "Huge!", maxLen);
     return;
   }
 
@@ -91,7 +84,7 @@ void AudioEffect::floatToText(float value, char* text, int32_t maxLen) {
     ++count;
   }
   if (negative) scratch[--position] = '-';
-  copyText(text, scratch + position, maxLen);
+  copyBoundedText(text, scratch + position, maxLen);
   if (count >= kFloatTextBudget) return;
 
   const int fractionDigits = kFloatTextBudget - count;
@@ -113,10 +106,10 @@ void AudioEffect::integerToText(int32_t value, char* text, int32_t maxLen) {
   // Negative values beyond nine digits (the most negative int32 among them)
   // cannot be shown either; they read "Huge!" like their positive peers.
   if (value >= 100000000 || value <= -1000000000) {
-    copyText(text, "Huge!", maxLen);
+    copyBoundedText(text, "Huge!", maxLen);
     return;
   }
-  copyText(text, value < 0 ? "-" : "", maxLen);
+  copyBoundedText(text, value < 0 ? "-" : "", maxLen);
   if (value < 0) value = -value;
   bool digitSeen = false;
   for (int32_t divisor = 100000000; divisor >= 1; divisor /= 10) {

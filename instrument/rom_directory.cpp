@@ -4,7 +4,7 @@
 
 #include <cstdlib>
 
-#include "instrument/rom_tables.h"
+#include "instrument/engine/rom_loader.h"
 
 namespace {
 
@@ -23,9 +23,9 @@ constexpr const char* kDefaultDataDirs = "/usr/local/share:/usr/share";
 
 bool holdsAnyRomFile(const std::string& directory) {
   if (directory.empty()) return false;
-  for (const char* name : romFileNames) {
+  for (const sarn2::RomFileLayout& file : sarn2::kRomFiles) {
     struct stat status {};
-    const std::string path = directory + name + ".BIN";
+    const std::string path = directory + file.name + ".BIN";
     if (stat(path.c_str(), &status) == 0 && (status.st_mode & S_IFMT) == S_IFREG) return true;
   }
   return false;

@@ -12,6 +12,8 @@
 #include "instrument/sarn2_vst.h"
 #include "tests/fuzz/fuzz_support.h"
 
+using namespace sarn2;
+
 using namespace fuzzhost;
 
 namespace {

@@ -12,6 +12,8 @@
 #include "instrument/sarn2_vst.h"
 #include "tools/romset/romset.h"
 
+using namespace sarn2;
+
 namespace fuzzhost {
 
 uint8_t ByteReader::byte() { return position < size ? data[position++] : 0; }

@@ -11,15 +11,17 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "instrument/rom_tables.h"
+#include "instrument/engine/rom_loader.h"
 #include "tests/fuzz/fuzz_support.h"
+
+using namespace sarn2;
 
 using namespace fuzzhost;
 namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int kFileCount = static_cast<int>(romFileNames.size());
+constexpr int kFileCount = static_cast<int>(kRomFiles.size());
 
 enum class Mode { missing, file, directory };
 
@@ -57,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fs::create_directories(directory);
   size_t offset = 0;
   for (int i = 0; i < kFileCount; ++i) {
-    const std::string path = directory + romFileNames[static_cast<size_t>(i)] + ".BIN";
+    const std::string path = directory + kRomFiles[static_cast<size_t>(i)].name + ".BIN";
     if (files[i].mode == Mode::directory) {
       fs::create_directories(path);
     } else if (files[i].mode == Mode::file) {

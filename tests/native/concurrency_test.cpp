@@ -16,6 +16,8 @@
 #include "tools/host/midi_block.h"
 #include "tools/romset/romset.h"
 
+using namespace sarn2;
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -108,9 +110,9 @@ TEST(Concurrency, RenderingAndMidiBesideChunksAndParameters) {
   float* outputs[1] = {buffer.data()};
   record->replace(record, nullptr, outputs, 256);
   FilterEnvelope expected;
-  expected.rebuild(wholePresetRecord(vst.roms, 9));
-  ASSERT_EQ(vst.filterEnvelope.size(), expected.size());
+  expected.rebuild(wholePresetRecord(vst.engine().roms(), 9));
+  ASSERT_EQ(vst.engine().filterEnvelope().size(), expected.size());
   for (int32_t i = 0; i < expected.size(); ++i)
-    ASSERT_EQ(vst.filterEnvelope[i], expected[i]) << "level " << i;
+    ASSERT_EQ(vst.engine().filterEnvelope()[i], expected[i]) << "level " << i;
   for (float x : buffer) EXPECT_TRUE(x >= -1.0f && x <= 1.0f);
 }

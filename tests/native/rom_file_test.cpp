@@ -17,11 +17,13 @@
 #include <string>
 #include <vector>
 
+#include "instrument/engine/rom_loader.h"
 #include "instrument/rom_directory.h"
-#include "instrument/rom_tables.h"
 #include "instrument/sarn2_vst.h"
 #include "tests/support/temp_rom_dir.h"
 #include "tools/romset/romset.h"
+
+using namespace sarn2;
 
 using testhost::ScopedEnv;
 using testhost::TempDir;
@@ -78,7 +80,10 @@ void writeDemo(const std::string& directory) { ASSERT_TRUE(romset::demoRomSet().
 TEST(ReadWholeFile, AShortReadLeavesTheRestZero) {
   ScriptedStream stream{100, 40, false};
   std::vector<uint8_t> bytes;
-  EXPECT_TRUE(readWholeFile(openScripted(stream), bytes));
+  const RomFileOutcome outcome = readWholeFile(openScripted(stream), bytes);
+  EXPECT_EQ(outcome.status, RomFileStatus::shortRead);
+  EXPECT_EQ(outcome.size, 100);
+  EXPECT_EQ(outcome.bytesRead, 40);
   ASSERT_EQ(bytes.size(), 100u);
   EXPECT_EQ(bytes[0], 0x5A);
   EXPECT_EQ(bytes[39], 0x5A);
@@ -89,30 +94,34 @@ TEST(ReadWholeFile, AShortReadLeavesTheRestZero) {
 TEST(ReadWholeFile, ASizeThatCannotBeFoundOrIsZeroAddsNothingButStillCloses) {
   ScriptedStream failing{100, 100, true};
   std::vector<uint8_t> bytes;
-  EXPECT_TRUE(readWholeFile(openScripted(failing), bytes));
+  EXPECT_EQ(readWholeFile(openScripted(failing), bytes).status, RomFileStatus::unreadable);
   EXPECT_TRUE(bytes.empty());
   EXPECT_TRUE(failing.closed);
   EXPECT_EQ(failing.delivered, 0);
 
   ScriptedStream empty{0, 100, false};
-  EXPECT_TRUE(readWholeFile(openScripted(empty), bytes));
+  const RomFileOutcome none = readWholeFile(openScripted(empty), bytes);
+  EXPECT_EQ(none.status, RomFileStatus::found);
+  EXPECT_EQ(none.size, 0);
   EXPECT_TRUE(bytes.empty());
   EXPECT_TRUE(empty.closed);
 
   // A pipe cannot seek at all.
   std::FILE* pipe = popen("printf 'ROM bytes'", "r");
   ASSERT_NE(pipe, nullptr);
-  EXPECT_TRUE(readWholeFile(pipe, bytes));
+  EXPECT_EQ(readWholeFile(pipe, bytes).status, RomFileStatus::unreadable);
   EXPECT_TRUE(bytes.empty());
 
-  EXPECT_TRUE(readWholeFile(nullptr, bytes));
+  EXPECT_EQ(readWholeFile(nullptr, bytes).status, RomFileStatus::missing);
   EXPECT_TRUE(bytes.empty());
 }
 
 TEST(ReadWholeFile, SizesAbove16MiBAreNotRead) {
   ScriptedStream huge{16L * 1024 * 1024 + 1, 0, false};
   std::vector<uint8_t> bytes;
-  EXPECT_TRUE(readWholeFile(openScripted(huge), bytes));
+  const RomFileOutcome outcome = readWholeFile(openScripted(huge), bytes);
+  EXPECT_EQ(outcome.status, RomFileStatus::tooLarge);
+  EXPECT_EQ(outcome.size, 16L * 1024 * 1024 + 1);
   EXPECT_TRUE(bytes.empty());
   EXPECT_TRUE(huge.closed);
 }
@@ -175,7 +184,7 @@ TEST(RomDirectory, UserDirectoryFollowsXdgDataHomeThenHome) {
   ScopedEnv dirs("XDG_DATA_DIRS", noSystemSet.path().c_str());
   EXPECT_EQ(romDirectory(), "");
   Sarn2VST vst(nullptr);  // no directory at all: no ROMs, never the working directory
-  EXPECT_TRUE(vst.roms.romImage.empty());
+  EXPECT_TRUE(vst.engine().roms().romImage.empty());
 }
 
 TEST(RomDirectory, SystemDirectoriesFollowXdgDataDirs) {
@@ -244,7 +253,7 @@ TEST(RomDirectory, FallsBackToTheFirstSystemDirectoryHoldingAnyFileAndNeverMixes
                                                                       : second;
     EXPECT_EQ(romDirectory(), expected);
     Sarn2VST vst(nullptr);
-    EXPECT_EQ(vst.roms.romImage.size(), c.imageBytes);
+    EXPECT_EQ(vst.engine().roms().romImage.size(), c.imageBytes);
   }
 }
 
@@ -257,11 +266,11 @@ TEST(RomDirectory, IsResolvedAgainAtEveryConstruction) {
   {
     ScopedEnv xdg("XDG_DATA_HOME", withRoms.path().c_str());
     Sarn2VST vst(nullptr);
-    EXPECT_EQ(vst.roms.romImage.size(), 20480u);
+    EXPECT_EQ(vst.engine().roms().romImage.size(), 20480u);
   }
   {
     ScopedEnv xdg("XDG_DATA_HOME", withoutRoms.path().c_str());
     Sarn2VST vst(nullptr);
-    EXPECT_TRUE(vst.roms.romImage.empty());
+    EXPECT_TRUE(vst.engine().roms().romImage.empty());
   }
 }

@@ -4,6 +4,11 @@
 
 #include "instrument/sarn2_vst.h"
 
+using sarn2::Engine;
+using sarn2::EngineInternals;
+using sarn2::Voice;
+using sarn2::VoiceState;
+
 namespace reference {
 
 namespace {
@@ -22,21 +27,23 @@ double clip(double c) {
   return c;
 }
 
-double filterSample(Sarn2VST& s, double x, double cutoffRange, double resonanceScale) {
-  const int32_t p = clampPreset(s.preset.load());
+double filterSample(Engine& s, double x, double cutoffRange, double resonanceScale) {
+  const int32_t p = sarn2::clampPreset(s.preset());
   const size_t i = static_cast<size_t>(0x2400 + 32 * p + 15);
-  const int32_t b = i < s.roms.romImage.size() ? s.roms.romImage[i] : 0;
+  const int32_t b = i < s.roms().romImage.size() ? s.roms().romImage[i] : 0;
   const int32_t cutCode = (b >> 3) & 3;
   const int32_t resCode = (b >> 5) & 3;
   const double k3 = 0.3333333333333333;
   const double h = cutCode * k3;
   int32_t e = 128;
-  if (!s.filterEnvelope.empty()) {
-    if (s.filterEnvelopePos < s.filterEnvelope.size()) {
-      e = s.filterEnvelope[s.filterEnvelopePos];
-      s.filterEnvelopePos = s.filterEnvelopePos + 1;
+  const sarn2::FilterEnvelope& envelope = s.filterEnvelope();
+  int32_t& pos = EngineInternals::filterEnvelopePos(s);
+  if (!envelope.empty()) {
+    if (pos < envelope.size()) {
+      e = envelope[pos];
+      pos = pos + 1;
     } else {
-      e = s.filterEnvelope[s.filterEnvelope.size() - 1];
+      e = envelope[envelope.size() - 1];
     }
   }
   const double c = e * ((1 - h) / 255) + h;
@@ -45,37 +52,42 @@ double filterSample(Sarn2VST& s, double x, double cutoffRange, double resonanceS
   double q = (resCode * k3) * resonanceScale;
   if (resCode != 0) q = q - 0.01;
   const double fb = q + q / (1 - f);
-  s.filter.state1 = s.filter.state1 + f * ((x - s.filter.state1) + fb * (s.filter.state1 - s.filter.state2));
-  s.filter.state2 = s.filter.state2 + f * (s.filter.state1 - s.filter.state2);
-  return s.filter.state2;
+  sarn2::ResonantFilter& filter = EngineInternals::filter(s);
+  filter.state1 = filter.state1 + f * ((x - filter.state1) + fb * (filter.state1 - filter.state2));
+  filter.state2 = filter.state2 + f * (filter.state1 - filter.state2);
+  return filter.state2;
 }
 
 }  // namespace
 
-void renderBlock(Sarn2VST& s, float* output, int32_t sampleFrames) {
+void renderBlock(Engine& s, float* output, int32_t sampleFrames, double r) {
   s.applyPendingEnvelopeRebuild();
-  const float r = s.getSampleRate();
-  s.renderRate = r > 0.0f ? r : 44100.0;
-  if (s.roms.romImage.empty() || s.roms.waveTable.empty()) {
+  double& renderRate = EngineInternals::renderRate(s);
+  renderRate = r > 0.0 ? r : 44100.0;
+  const sarn2::RomTables& roms = s.roms();
+  if (roms.romImage.empty() || roms.waveTable.empty()) {
     for (int32_t n = 0; n < sampleFrames; ++n) output[n] = 0.0f;
     return;
   }
-  s.waveBankOffset = 0;
-  const int32_t p = clampPreset(s.preset.load());
+  int32_t& waveBankOffset = EngineInternals::waveBankOffset(s);
+  waveBankOffset = 0;
+  const int32_t p = sarn2::clampPreset(s.preset());
   const size_t i = static_cast<size_t>(9216 + 32 * p + 15);
-  if (i < s.roms.romImage.size()) s.waveBankOffset = (s.roms.romImage[i] & 7) * 1024;
+  if (i < roms.romImage.size()) waveBankOffset = (roms.romImage[i] & 7) * 1024;
 
-  const auto& pitch = s.roms.pitchTable;
-  const auto& wave = s.roms.waveTable;
+  const auto& pitch = roms.pitchTable;
+  const auto& wave = roms.waveTable;
+  auto& voices = EngineInternals::voices(s);
+  auto& phases = EngineInternals::phaseAccumulators(s);
   for (int32_t n = 0; n < sampleFrames; ++n) {
     double sum = 0.0;
     for (int32_t v = 0; v < 8; ++v) {
-      Voice& voice = s.voices[static_cast<size_t>(v)];
+      Voice& voice = voices[static_cast<size_t>(v)];
       if (voice.state == VoiceState::free) continue;
       double d = 1.0;
       if (voice.state == VoiceState::released) {
-        const double rel = s.release.load();
-        const double lowered = voice.level - 1 / (s.renderRate * (rel * rel * 3.45 + 0.05));
+        const double rel = s.release();
+        const double lowered = voice.level - 1 / (renderRate * (rel * rel * 3.45 + 0.05));
         if (!(lowered > 0.0) || lowered == voice.level) {
           voice.state = VoiceState::free;
           voice.level = 0.0;
@@ -90,20 +102,20 @@ void renderBlock(Sarn2VST& s, float* output, int32_t sampleFrames) {
       if (index >= static_cast<int64_t>(pitch.size())) index = static_cast<int64_t>(pitch.size()) - 2;
       if (index < 0) continue;
       const uint16_t inc = pitch[static_cast<size_t>(index)];
-      const float b = static_cast<float>(s.pitchBend.load() * 2.0 / 12.0);
+      const float b = static_cast<float>(s.pitchBend() * 2.0 / 12.0);
       const double power = std::pow(2.0, static_cast<double>(b));
       // Beyond the float range the factor is infinite, as IEEE rounding gives.
       const float factor = power >= 0x1.ffffffp+127 ? INFINITY : static_cast<float>(power);
       const int32_t s1 = trunc32(inc * static_cast<double>(factor));
-      const int oscillators = s.secondOscillatorOn.load() != 0 ? 2 : 1;
+      const int oscillators = s.secondOscillatorOn() ? 2 : 1;
       for (int o = 0; o < oscillators; ++o) {
         const int32_t step = o == 0 ? s1 : trunc32(s1 * 1.008);
-        uint32_t& phase = s.phaseAccumulators[static_cast<size_t>(2 * v + o)];
+        uint32_t& phase = phases[static_cast<size_t>(2 * v + o)];
         const uint32_t a = (phase + static_cast<uint32_t>(step)) & 0xFFFFF;
         phase = a;
         const uint32_t j = a >> 11;
         double x = 0.0;
-        const size_t at = static_cast<size_t>(s.waveBankOffset) + 2 * j;
+        const size_t at = static_cast<size_t>(waveBankOffset) + 2 * j;
         if (at + 1 < wave.size()) {
           const double magnitude = ((wave[at + 1] & 3) << 8 | wave[at]) / 512.0;
           x = (wave[at + 1] & 4) != 0 ? magnitude : -magnitude;
@@ -112,9 +124,13 @@ void renderBlock(Sarn2VST& s, float* output, int32_t sampleFrames) {
       }
     }
     double c = clip(sum);
-    if (s.filterOn.load()) c = clip(filterSample(s, c * 256.0, 0.99, 0.8) * 0.00390625);
+    if (s.filterOn()) c = clip(filterSample(s, c * 256.0, 0.99, 0.8) * 0.00390625);
     output[n] = static_cast<float>(c);
   }
+}
+
+void renderBlock(sarn2::Sarn2VST& instrument, float* output, int32_t sampleFrames) {
+  renderBlock(instrument.engine(), output, sampleFrames, instrument.getSampleRate());
 }
 
 std::vector<uint8_t> filterEnvelope(const uint8_t* record) {

@@ -7,6 +7,8 @@
 
 #include "tests/unit/sound_fixture.h"
 
+using namespace sarn2;
+
 using namespace soundtest;
 
 namespace {
@@ -41,7 +43,8 @@ std::vector<uint8_t> envelopeFor(const romset::RomSet& set, int preset) {
 
 std::vector<uint8_t> envelopeOf(Sarn2VST& vst) {
   std::vector<uint8_t> levels;
-  for (int32_t i = 0; i < vst.filterEnvelope.size(); ++i) levels.push_back(vst.filterEnvelope[i]);
+  for (int32_t i = 0; i < vst.engine().filterEnvelope().size(); ++i)
+    levels.push_back(vst.engine().filterEnvelope()[i]);
   return levels;
 }
 
@@ -53,7 +56,7 @@ struct Pair {
   void setChunk(const std::vector<uint8_t>& bytes) {
     handedOff.setChunk(bytes);
     immediate.setChunk(bytes);
-    immediate->applyPendingEnvelopeRebuild();
+    immediate->engine().applyPendingEnvelopeRebuild();
   }
   void both(const std::function<void(Instrument&)>& step) {
     step(handedOff);
@@ -63,7 +66,7 @@ struct Pair {
     const std::vector<float> a = handedOff.render(frames);
     const std::vector<float> b = immediate.render(frames);
     for (size_t n = 0; n < a.size(); ++n) ASSERT_EQ(a[n], b[n]) << "sample " << n;
-    EXPECT_EQ(handedOff->filterEnvelopePos, immediate->filterEnvelopePos);
+    EXPECT_EQ(handedOff->engine().filterEnvelopePos(), immediate->engine().filterEnvelopePos());
     EXPECT_EQ(envelopeOf(*handedOff), envelopeOf(*immediate));
   }
   Instrument handedOff;
@@ -92,8 +95,8 @@ TEST(EnvelopeHandoff, NoteOnAfterChunkRebuildsForTheCurrentPreset) {
   pair.render(2000);
   EXPECT_EQ(envelopeOf(*pair.handedOff), envelopeFor(set, 13));
   // The note reset the position; the short envelope is then held at its end.
-  EXPECT_EQ(pair.handedOff->filterEnvelopePos, pair.handedOff->filterEnvelope.size());
-  EXPECT_LT(pair.handedOff->filterEnvelope.size(), 2000);
+  EXPECT_EQ(pair.handedOff->engine().filterEnvelopePos(), pair.handedOff->engine().filterEnvelope().size());
+  EXPECT_LT(pair.handedOff->engine().filterEnvelope().size(), 2000);
 }
 
 TEST(EnvelopeHandoff, LastOfSeveralChunksWins) {
@@ -105,7 +108,7 @@ TEST(EnvelopeHandoff, LastOfSeveralChunksWins) {
   pair.setChunk(makeChunk(28, 0.1f, -0.5f, 1));
   pair.render(3000);
   EXPECT_EQ(envelopeOf(*pair.handedOff), envelopeFor(set, 28));
-  EXPECT_EQ(pair.handedOff->filterEnvelopePos, 3100);  // a chunk keeps the read position
+  EXPECT_EQ(pair.handedOff->engine().filterEnvelopePos(), 3100);  // a chunk keeps the read position
 }
 
 TEST(EnvelopeHandoff, MixedScriptInVariedBlocksMatchesSequentialOrder) {
@@ -127,6 +130,6 @@ TEST(EnvelopeHandoff, ChunkWithoutRomsStillBuildsTheFallback) {
   Instrument instrument;
   ASSERT_EQ(instrument.setChunk(makeChunk(3, 0.5f, 0.0f, 1)), 1);
   instrument.render(4);  // silent without ROMs, but the hand-off still runs
-  ASSERT_EQ(instrument->filterEnvelope.size(), 1);
-  EXPECT_EQ(instrument->filterEnvelope[0], 128);
+  ASSERT_EQ(instrument->engine().filterEnvelope().size(), 1);
+  EXPECT_EQ(instrument->engine().filterEnvelope()[0], 128);
 }

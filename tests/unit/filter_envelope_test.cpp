@@ -6,6 +6,8 @@
 
 #include "tests/unit/sound_fixture.h"
 
+using namespace sarn2;
+
 using namespace soundtest;
 
 namespace {
@@ -99,15 +101,15 @@ TEST(FilterEnvelopeInstrument, RecordOutsideTheImageGivesOneLevel128) {
   for (const char* name : {"DD18", "DD19", "DD27", "DD28", "Midi_DD2"}) set.remove(name);
   set.resize("DD16", 9247 - 4 * 2048);
   Instrument instrument(set);
-  ASSERT_EQ(instrument->roms.romImage.size(), 9247u);
+  ASSERT_EQ(instrument->engine().roms().romImage.size(), 9247u);
   instrument.midi({{0x90, 60, 90}});
-  ASSERT_EQ(instrument->filterEnvelope.size(), 1);
-  EXPECT_EQ(instrument->filterEnvelope[0], 128);
+  ASSERT_EQ(instrument->engine().filterEnvelope().size(), 1);
+  EXPECT_EQ(instrument->engine().filterEnvelope()[0], 128);
 
   Instrument none;
-  none->rebuildFilterEnvelope();
-  ASSERT_EQ(none->filterEnvelope.size(), 1);
-  EXPECT_EQ(none->filterEnvelope[0], 128);
+  none->engine().rebuildFilterEnvelope();
+  ASSERT_EQ(none->engine().filterEnvelope().size(), 1);
+  EXPECT_EQ(none->engine().filterEnvelope()[0], 128);
 }
 
 TEST(FilterEnvelopeInstrument, PresetNumberIsClampedForTheRecord) {
@@ -117,10 +119,10 @@ TEST(FilterEnvelopeInstrument, PresetNumberIsClampedForTheRecord) {
   Instrument instrument(set);
   instrument->setProgram(-9);
   instrument.midi({{0x90, 60, 90}});
-  EXPECT_EQ(instrument->filterEnvelope[0], 11);
+  EXPECT_EQ(instrument->engine().filterEnvelope()[0], 11);
   instrument->setProgram(45);
   instrument.midi({{0x90, 61, 90}});
-  EXPECT_EQ(instrument->filterEnvelope[0], 22);
+  EXPECT_EQ(instrument->engine().filterEnvelope()[0], 22);
 }
 
 TEST(FilterEnvelopeInstrument, PresetChangeKeepsTheEnvelopeUntilTheNextNote) {
@@ -132,9 +134,9 @@ TEST(FilterEnvelopeInstrument, PresetChangeKeepsTheEnvelopeUntilTheNextNote) {
   instrument->setParameter(Sarn2VST::presetParameter, 1.0f / 31.0f);
   instrument.midi({{0xC0, 1, 0}});
   instrument.render(10);
-  EXPECT_EQ(instrument->filterEnvelope[0], 11);
+  EXPECT_EQ(instrument->engine().filterEnvelope()[0], 11);
   instrument.midi({{0x90, 62, 90}});
-  EXPECT_EQ(instrument->filterEnvelope[0], 22);
+  EXPECT_EQ(instrument->engine().filterEnvelope()[0], 22);
 }
 
 TEST(FilterEnvelopeInstrument, ChunkRebuildsButKeepsTheReadPosition) {
@@ -147,19 +149,19 @@ TEST(FilterEnvelopeInstrument, ChunkRebuildsButKeepsTheReadPosition) {
   Instrument instrument(set);
   instrument.midi({{0x90, 60, 90}});
   instrument.render(300);
-  ASSERT_EQ(instrument->filterEnvelopePos, 300);
+  ASSERT_EQ(instrument->engine().filterEnvelopePos(), 300);
 
   ASSERT_EQ(instrument.setChunk(makeChunk(2, 0.5f, 0.0f, 1)), 1);
   instrument.render(50);
-  EXPECT_EQ(instrument->filterEnvelopePos, 350);
-  EXPECT_EQ(instrument->filterEnvelope.size(), 22071);
-  EXPECT_EQ(instrument->filterEnvelope[0], 200);
+  EXPECT_EQ(instrument->engine().filterEnvelopePos(), 350);
+  EXPECT_EQ(instrument->engine().filterEnvelope().size(), 22071);
+  EXPECT_EQ(instrument->engine().filterEnvelope()[0], 200);
 
   // Past the end of a shorter sequence the filter holds its last level.
   instrument.render(2000);
-  ASSERT_EQ(instrument->filterEnvelopePos, 2350);
+  ASSERT_EQ(instrument->engine().filterEnvelopePos(), 2350);
   ASSERT_EQ(instrument.setChunk(makeChunk(0, 0.5f, 0.0f, 1)), 1);
   instrument.render(5);
-  EXPECT_EQ(instrument->filterEnvelope.size(), 1014);
-  EXPECT_EQ(instrument->filterEnvelopePos, 2350);
+  EXPECT_EQ(instrument->engine().filterEnvelope().size(), 1014);
+  EXPECT_EQ(instrument->engine().filterEnvelopePos(), 2350);
 }

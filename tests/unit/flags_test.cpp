@@ -8,6 +8,8 @@
 #include "tests/support/temp_rom_dir.h"
 #include "tests/unit/fake_host.h"
 
+using namespace sarn2;
+
 namespace {
 
 struct FlagCase {

@@ -10,6 +10,8 @@
 #include "tests/support/temp_rom_dir.h"
 #include "tests/unit/fake_host.h"
 
+using namespace sarn2;
+
 using testhost::HostCall;
 
 namespace {
@@ -125,9 +127,9 @@ TEST_F(HostCalls, AutomateParameterSetsThenTellsTheHost) {
   testhost::TempDir roms;
   Sarn2VST synth(&fakehost::callback, roms.path());
   float releaseSeenByHost = -1.0f;
-  host().onCall = [&](const HostCall&) { releaseSeenByHost = synth.release.load(); };
+  host().onCall = [&](const HostCall&) { releaseSeenByHost = synth.engine().release(); };
   synth.automateParameter(1, 0.25f);
-  EXPECT_EQ(synth.release.load(), 0.25f);
+  EXPECT_EQ(synth.engine().release(), 0.25f);
   EXPECT_EQ(releaseSeenByHost, 0.25f);
   expectOneCall(synth, 0, 1, 0, nullptr, 0.25f);
 }

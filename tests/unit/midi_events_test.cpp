@@ -4,13 +4,15 @@
 
 #include "tests/unit/sound_fixture.h"
 
+using namespace sarn2;
+
 using namespace soundtest;
 
 namespace {
 
 std::vector<VoiceState> states(Sarn2VST& vst) {
   std::vector<VoiceState> result;
-  for (const Voice& voice : vst.voices) result.push_back(voice.state);
+  for (const Voice& voice : vst.engine().voices()) result.push_back(voice.state);
   return result;
 }
 
@@ -23,14 +25,14 @@ constexpr VoiceState R = VoiceState::released;
 TEST(MidiVoices, NoteOnTakesTheFirstFreeSlotAndVelocityZeroReleases) {
   Instrument instrument(plainRomSet());
   instrument.midi({{0x90, 60, 100}, {0x90, 62, 1}});
-  EXPECT_EQ(instrument->voices[0].note, 60);
-  EXPECT_EQ(instrument->voices[1].note, 62);
+  EXPECT_EQ(instrument->engine().voices()[0].note, 60);
+  EXPECT_EQ(instrument->engine().voices()[1].note, 62);
   EXPECT_EQ(states(*instrument), (std::vector<VoiceState>{H, H, F, F, F, F, F, F}));
 
   // Velocity 0 is a note-off: it releases note 60 and claims nothing.
   instrument.midi({{0x90, 60, 0}});
   EXPECT_EQ(states(*instrument), (std::vector<VoiceState>{R, H, F, F, F, F, F, F}));
-  EXPECT_EQ(instrument->voices[0].level, 1.0);  // rendering lowers it, not the note-off
+  EXPECT_EQ(instrument->engine().voices()[0].level, 1.0);  // rendering lowers it, not the note-off
 
   // A note-off with a velocity releases in the same way; the velocity is not read.
   instrument.midi({{0x80, 62, 100}});
@@ -45,34 +47,37 @@ TEST(MidiVoices, NinthNoteStealsSlotZero) {
   Instrument instrument(plainRomSet());
   for (uint8_t n = 0; n < 8; ++n) instrument.midi({{0x90, static_cast<uint8_t>(60 + n), 90}});
   instrument.midi({{0x90, 72, 90}});
-  EXPECT_EQ(instrument->voices[0].note, 72);
-  EXPECT_EQ(instrument->voices[0].state, H);
+  EXPECT_EQ(instrument->engine().voices()[0].note, 72);
+  EXPECT_EQ(instrument->engine().voices()[0].state, H);
   // The first note stopped at once: its note-off finds nothing to release.
   instrument.midi({{0x80, 60, 0}});
   EXPECT_EQ(states(*instrument), (std::vector<VoiceState>{H, H, H, H, H, H, H, H}));
 }
 
-TEST(MidiVoices, ReleasedSlotsAreReusedInSlotOrder) {
-  Instrument instrument(plainRomSet());
-  for (uint8_t n = 0; n < 8; ++n) instrument.midi({{0x90, static_cast<uint8_t>(60 + n), 90}});
-  instrument.midi({{0x80, 65, 0}});
-  instrument->voices[5].level = 0.25;  // part way through its release
-  instrument.midi({{0x90, 80, 90}});
-  EXPECT_EQ(instrument->voices[5].note, 80);
-  EXPECT_EQ(instrument->voices[5].state, H);
-  EXPECT_EQ(instrument->voices[5].level, 1.0);
+TEST(VoiceSlots, ReleasedSlotsAreReusedInSlotOrder) {
+  VoiceSlots slots;
+  for (int32_t n = 0; n < 8; ++n) EXPECT_EQ(slots.noteOn(60 + n), n);
+  slots.noteOff(65);
+  slots.voices[5].level = 0.25;  // part way through its release
+  EXPECT_EQ(slots.noteOn(80), 5);
+  EXPECT_EQ(slots.voices[5].note, 80);
+  EXPECT_EQ(slots.voices[5].state, H);
+  EXPECT_EQ(slots.voices[5].level, 1.0);
 
   // Slots 2 and 6 released, none free: the first of them is taken.
-  instrument.midi({{0x80, 62, 0}, {0x80, 66, 0}});
-  instrument.midi({{0x90, 81, 90}});
-  EXPECT_EQ(instrument->voices[2].note, 81);
-  EXPECT_EQ(states(*instrument), (std::vector<VoiceState>{H, H, H, H, H, H, R, H}));
+  slots.noteOff(62);
+  slots.noteOff(66);
+  EXPECT_EQ(slots.noteOn(81), 2);
+  EXPECT_EQ(slots.voices[6].state, R);
 
   // A free slot wins over a released one, even a later free slot.
-  instrument->voices[7].state = F;
-  instrument.midi({{0x90, 82, 90}});
-  EXPECT_EQ(instrument->voices[7].note, 82);
-  EXPECT_EQ(instrument->voices[6].state, R);
+  slots.voices[7].state = F;
+  EXPECT_EQ(slots.noteOn(82), 7);
+  EXPECT_EQ(slots.voices[6].state, R);
+  // All held: slot 0 is stolen.
+  slots.voices[6].state = H;
+  EXPECT_EQ(slots.noteOn(83), 0);
+  EXPECT_EQ(slots.voices[0].note, 83);
 }
 
 TEST(MidiVoices, TwoNoteOnsOfOneNoteShareOneNoteOff) {
@@ -86,15 +91,15 @@ TEST(MidiVoices, TwoNoteOnsOfOneNoteShareOneNoteOff) {
 TEST(MidiVoices, ChannelsAreIgnoredAndOtherMessagesHaveNoEffect) {
   Instrument instrument(plainRomSet());
   instrument.midi({{0x99, 60, 90}, {0x9F, 61, 90}});
-  EXPECT_EQ(instrument->voices[0].note, 60);
-  EXPECT_EQ(instrument->voices[1].note, 61);
-  EXPECT_EQ(instrument->voices[0].state, H);
+  EXPECT_EQ(instrument->engine().voices()[0].note, 60);
+  EXPECT_EQ(instrument->engine().voices()[1].note, 61);
+  EXPECT_EQ(instrument->engine().voices()[0].state, H);
 
   // Sustain pedal, all-notes-off, aftertouch and system messages are skipped.
   instrument.midi({{0xB0, 64, 127}, {0xB0, 123, 0}, {0xA0, 60, 50}, {0xD0, 60, 0}, {0xF0, 60, 0}});
   EXPECT_EQ(states(*instrument), (std::vector<VoiceState>{H, H, F, F, F, F, F, F}));
   instrument.midi({{0x8A, 60, 0}});
-  EXPECT_EQ(instrument->voices[0].state, R);
+  EXPECT_EQ(instrument->engine().voices()[0].state, R);
 }
 
 TEST(MidiVoices, DataBytesAreSigned) {
@@ -102,11 +107,11 @@ TEST(MidiVoices, DataBytesAreSigned) {
   instrument.midi({{0x90, 60, 90}});
   // Velocity byte 200 reads as negative: a note-off.
   instrument.midi({{0x90, 60, 200}});
-  EXPECT_EQ(instrument->voices[0].state, R);
-  EXPECT_EQ(instrument->voices[1].state, F);
+  EXPECT_EQ(instrument->engine().voices()[0].state, R);
+  EXPECT_EQ(instrument->engine().voices()[1].state, F);
   // A note byte of 200 is stored as -56; rendering copes with it.
   instrument.midi({{0x90, 200, 90}});
-  EXPECT_EQ(instrument->voices[1].note, -56);
+  EXPECT_EQ(instrument->engine().voices()[1].note, -56);
   const std::vector<float> output = instrument.render(64);
   for (float x : output) EXPECT_TRUE(x >= -1.0f && x <= 1.0f);
 }
@@ -115,23 +120,25 @@ TEST(MidiVoices, NoteOnRestartsTheEnvelopeForTheStoredPreset) {
   romset::RomSet set = plainRomSet();
   set.setPreset(3, romset::PresetRecord{}.envelope(7, 0, 7, 0, 7, 1).control(0, 0, 0, false));
   Instrument instrument(set);
-  instrument->preset = 3;  // stored but not applied: the rebuild reads the field
-  instrument->filterEnvelopePos = 500;
   instrument.midi({{0x90, 60, 90}});
-  EXPECT_EQ(instrument->filterEnvelopePos, 0);
-  ASSERT_EQ(instrument->filterEnvelope.size(), 1001);
-  EXPECT_EQ(instrument->filterEnvelope[0], 7);
+  instrument.render(500);
+  ASSERT_EQ(instrument->engine().filterEnvelopePos(), 500);
+  instrument->setProgram(3);
+  instrument.midi({{0x90, 61, 90}});
+  EXPECT_EQ(instrument->engine().filterEnvelopePos(), 0);
+  ASSERT_EQ(instrument->engine().filterEnvelope().size(), 1001);
+  EXPECT_EQ(instrument->engine().filterEnvelope()[0], 7);
   // A note-off leaves envelope and position alone.
   instrument.render(10);
   instrument.midi({{0x80, 60, 0}});
-  EXPECT_EQ(instrument->filterEnvelopePos, 10);
+  EXPECT_EQ(instrument->engine().filterEnvelopePos(), 10);
 }
 
 TEST(MidiPitchBend, FourteenBitValueScaledToPlusMinusOne) {
   Instrument instrument(plainRomSet());
   const auto bend = [&](uint8_t lsb, uint8_t msb) {
     instrument.midi({{0xE0, lsb, msb}});
-    return instrument->pitchBend.load();
+    return instrument->engine().pitchBend();
   };
   EXPECT_EQ(bend(0x00, 0x40), 0.0f);
   EXPECT_EQ(bend(0x00, 0x00), -1.0f);
@@ -139,7 +146,7 @@ TEST(MidiPitchBend, FourteenBitValueScaledToPlusMinusOne) {
   EXPECT_EQ(bend(0x00, 0x60), 0.5f);
   EXPECT_EQ(bend(0x01, 0x40), 0.0001220703125f);
   instrument.midi({{0xE5, 0x00, 0x20}});  // any channel
-  EXPECT_EQ(instrument->pitchBend.load(), -0.5f);
+  EXPECT_EQ(instrument->engine().pitchBend(), -0.5f);
 }
 
 TEST(MidiProgramChange, SelectsPresetModulo32) {
@@ -153,9 +160,9 @@ TEST(MidiProgramChange, SelectsPresetModulo32) {
   EXPECT_EQ(program(32), 0);
   EXPECT_EQ(program(63), 31);
   EXPECT_EQ(program(127), 31);
-  EXPECT_EQ(instrument->secondOscillatorOn.load(), 0);
+  EXPECT_EQ(instrument->engine().secondOscillatorOn(), 0);
   EXPECT_EQ(program(37), 5);
-  EXPECT_EQ(instrument->secondOscillatorOn.load(), 1);  // applied, not only stored
+  EXPECT_EQ(instrument->engine().secondOscillatorOn(), 1);  // applied, not only stored
   // A byte of 129 reads as -127; the truncating remainder keeps the sign.
   EXPECT_EQ(program(129), -31);
 }
@@ -169,18 +176,18 @@ TEST(MidiEventBlocks, OddBlocksAreSkippedSafelyAndAnswerOne) {
   EXPECT_EQ(instrument->processEvents(empty.block()), 1);
   empty.block()->eventCount = -5;
   EXPECT_EQ(instrument->processEvents(empty.block()), 1);
-  EXPECT_EQ(instrument->voices[0].state, F);
+  EXPECT_EQ(instrument->engine().voices()[0].state, F);
 
   // A null event pointer is skipped; the events around it still act.
   EventList withNull({{0x90, 60, 90}, {0x90, 61, 90}, {0x90, 62, 90}});
   withNull.setPointer(1, nullptr);
   EXPECT_EQ(instrument->processEvents(withNull.block()), 1);
   EXPECT_EQ(states(*instrument), (std::vector<VoiceState>{H, H, F, F, F, F, F, F}));
-  EXPECT_EQ(instrument->voices[1].note, 62);
+  EXPECT_EQ(instrument->engine().voices()[1].note, 62);
 
   // An event that is not a MIDI event is skipped whatever its bytes say.
   EventList other({{0x90, 70, 90}});
   other.event(0).type = 6;
   EXPECT_EQ(instrument->processEvents(other.block()), 1);
-  EXPECT_EQ(instrument->voices[2].state, F);
+  EXPECT_EQ(instrument->engine().voices()[2].state, F);
 }

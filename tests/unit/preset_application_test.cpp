@@ -9,6 +9,10 @@
 #include "tests/support/temp_rom_dir.h"
 #include "tools/romset/romset.h"
 
+#include "tests/reference/reference_model.h"
+
+using namespace sarn2;
+
 using romset::RomSet;
 
 namespace {
@@ -30,7 +34,7 @@ RomSet withControlBytes(const std::vector<uint8_t>& controls) {
   return set;
 }
 
-uint8_t flag(const Sarn2VST& vst) { return vst.secondOscillatorOn.load(); }
+uint8_t flag(const Sarn2VST& vst) { return vst.engine().secondOscillatorOn() ? 1 : 0; }
 
 // DD1..DD14 full (8192 bytes) and DD16 cut so that the image ends at `size`.
 RomSet imageOfSize(size_t size) {
@@ -45,15 +49,15 @@ RomSet imageOfSize(size_t size) {
 TEST(PresetApplication, Bit7OfByte15SwitchesTheSecondOscillatorOff) {
   auto vst = instrument(withControlBytes({0x80, 0x7F, 0x00, 0xFF, 0x87}));
   EXPECT_EQ(flag(*vst), 0);  // the constructor applied preset 0
-  vst->applyPreset(1);
+  vst->engine().applyPreset(1);
   EXPECT_EQ(flag(*vst), 1);
-  vst->applyPreset(0);
+  vst->engine().applyPreset(0);
   EXPECT_EQ(flag(*vst), 0);
-  vst->applyPreset(2);
+  vst->engine().applyPreset(2);
   EXPECT_EQ(flag(*vst), 1);
-  vst->applyPreset(3);
+  vst->engine().applyPreset(3);
   EXPECT_EQ(flag(*vst), 0);
-  vst->applyPreset(4);
+  vst->engine().applyPreset(4);
   EXPECT_EQ(flag(*vst), 0);
 }
 
@@ -62,18 +66,18 @@ TEST(PresetApplication, OutOfRangeNumbersUseTheEndRecordsAndLeaveThePresetField)
   controls[0] = 0x00;
   controls[31] = 0x00;
   auto vst = instrument(withControlBytes(controls));
-  vst->preset.store(17);
-  vst->applyPreset(5);
+  vst->setProgram(17);
+  vst->engine().applyPreset(5);
   ASSERT_EQ(flag(*vst), 0);
-  vst->applyPreset(-1);  // record 0
+  vst->engine().applyPreset(-1);  // record 0
   EXPECT_EQ(flag(*vst), 1);
-  vst->applyPreset(5);
-  vst->applyPreset(32);  // record 31
+  vst->engine().applyPreset(5);
+  vst->engine().applyPreset(32);  // record 31
   EXPECT_EQ(flag(*vst), 1);
-  vst->applyPreset(5);
-  vst->applyPreset(std::numeric_limits<int32_t>::min());
+  vst->engine().applyPreset(5);
+  vst->engine().applyPreset(std::numeric_limits<int32_t>::min());
   EXPECT_EQ(flag(*vst), 1);
-  EXPECT_EQ(vst->preset.load(), 17);
+  EXPECT_EQ(vst->engine().preset(), 17);
 }
 
 TEST(PresetApplication, ARecordThatIsNotWholeChangesNothing) {
@@ -81,12 +85,12 @@ TEST(PresetApplication, ARecordThatIsNotWholeChangesNothing) {
   RomSet set = imageOfSize(9247);
   (*set.file("DD16"))[1039] = 0x80;
   auto cut = instrument(set);
-  ASSERT_EQ(cut->roms.romImage.size(), 9247u);
-  cut->secondOscillatorOn.store(1);
-  cut->applyPreset(0);
+  ASSERT_EQ(cut->engine().roms().romImage.size(), 9247u);
+  EngineInternals::setSecondOscillator(cut->engine(), 1);
+  cut->engine().applyPreset(0);
   EXPECT_EQ(flag(*cut), 1);
-  cut->secondOscillatorOn.store(0);
-  cut->applyPreset(0);
+  EngineInternals::setSecondOscillator(cut->engine(), 0);
+  cut->engine().applyPreset(0);
   EXPECT_EQ(flag(*cut), 0);
 
   // 9300 bytes: records 0 and 1 whole, record 2 (needs 9312) not.
@@ -95,15 +99,15 @@ TEST(PresetApplication, ARecordThatIsNotWholeChangesNothing) {
   (*partial.file("DD16"))[1024 + 32 + 15] = 0x00;  // record 1: on
   (*partial.file("DD16"))[1024 + 64 + 15] = 0x80;  // record 2's byte 15, present but not whole
   auto vst = instrument(partial);
-  ASSERT_EQ(vst->roms.romImage.size(), 9300u);
+  ASSERT_EQ(vst->engine().roms().romImage.size(), 9300u);
   EXPECT_EQ(flag(*vst), 0);
-  vst->applyPreset(1);
+  vst->engine().applyPreset(1);
   EXPECT_EQ(flag(*vst), 1);
-  vst->applyPreset(2);
+  vst->engine().applyPreset(2);
   EXPECT_EQ(flag(*vst), 1);  // still as preset 1 set it
-  vst->applyPreset(0);
+  vst->engine().applyPreset(0);
   EXPECT_EQ(flag(*vst), 0);
-  vst->applyPreset(31);
+  vst->engine().applyPreset(31);
   EXPECT_EQ(flag(*vst), 0);
 }
 
@@ -111,7 +115,7 @@ TEST(PresetApplication, WithoutRomsTheFlagStartsOffAndStaysSo) {
   testhost::TempDir empty;
   Sarn2VST vst(nullptr, empty.path());
   EXPECT_EQ(flag(vst), 0);
-  for (int32_t p : {0, 7, 31, -1, 99}) vst.applyPreset(p);
+  for (int32_t p : {0, 7, 31, -1, 99}) vst.engine().applyPreset(p);
   EXPECT_EQ(flag(vst), 0);
 }
 
@@ -132,5 +136,5 @@ TEST(PresetApplication, EveryPathThatSelectsAPresetAppliesIt) {
   uint8_t chunk[20] = {99, 0, 0, 0};  // preset 99, clamped to 31
   EXPECT_EQ(vst->setChunk(chunk, sizeof(chunk), false), 1);
   EXPECT_EQ(flag(*vst), 1);
-  EXPECT_EQ(vst->preset.load(), 31);
+  EXPECT_EQ(vst->engine().preset(), 31);
 }

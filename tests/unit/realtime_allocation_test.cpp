@@ -8,6 +8,8 @@
 
 #include "tests/unit/sound_fixture.h"
 
+using namespace sarn2;
+
 namespace {
 
 thread_local bool counting = false;

@@ -6,6 +6,8 @@
 
 #include "tests/unit/sound_fixture.h"
 
+using namespace sarn2;
+
 using namespace soundtest;
 
 namespace {
@@ -14,7 +16,7 @@ constexpr double kCutoffRange = 0.99;
 constexpr double kResonanceScale = 0.8;
 
 double filterOnce(Sarn2VST& vst, double input) {
-  return vst.filterSample(input, kCutoffRange, kResonanceScale);
+  return vst.engine().filterSample(input, kCutoffRange, kResonanceScale);
 }
 
 romset::RomSet setWithControl(int preset, int cutoffCode, int resonanceCode) {
@@ -59,7 +61,7 @@ TEST(ResonantFilterSample, PlainLowPassStepResponseWithoutRoms) {
   Instrument instrument;  // no ROM: byte 15 reads 0, the empty envelope 128
   const double expected[] = {77.14212229757786, 146.7333921537928, 193.818026617686, 222.1352797211474};
   for (double value : expected) EXPECT_EQ(filterOnce(*instrument, 256.0), value);
-  EXPECT_EQ(instrument->filterEnvelopePos, 0);  // an empty envelope has no position to move
+  EXPECT_EQ(instrument->engine().filterEnvelopePos(), 0);  // an empty envelope has no position to move
   double y = 0.0;
   for (int n = 0; n < 200; ++n) y = filterOnce(*instrument, 256.0);
   EXPECT_NEAR(y, 256.0, 1e-9);
@@ -67,7 +69,7 @@ TEST(ResonantFilterSample, PlainLowPassStepResponseWithoutRoms) {
 
 TEST(ResonantFilterSample, ResonantStepResponse) {
   Instrument instrument(setWithControl(0, 0, 3));
-  ASSERT_EQ(instrument->roms.romImage[0x2400 + 15], 0x60);
+  ASSERT_EQ(instrument->engine().roms().romImage[0x2400 + 15], 0x60);
   const double expected[] = {77.14212229757786, 195.2767150267208, 311.9485224825381, 392.2447673385984};
   for (double value : expected) EXPECT_EQ(filterOnce(*instrument, 256.0), value);
 }
@@ -92,12 +94,12 @@ TEST(ResonantFilterSample, PresetIsClampedBeforeReadingItsByte) {
   romset::RomSet set = setWithControl(0, 0, 3);
   set.setPreset(31, romset::PresetRecord{}.control(0, 3, 0, true));
   Instrument low(set);
-  low->preset = -5;
+  low->setProgram(-5);
   EXPECT_EQ(filterOnce(*low, 256.0), 77.14212229757786);
   EXPECT_EQ(filterOnce(*low, 256.0), 195.2767150267208);
 
   Instrument high(set);
-  high->preset = 40;
+  high->setProgram(40);
   ResonantFilter reference;
   for (int n = 0; n < 3; ++n) EXPECT_EQ(filterOnce(*high, 256.0), reference.process(256.0, 0.99, 0.0));
 }
@@ -107,17 +109,17 @@ TEST(ResonantFilterSample, ExhaustedEnvelopeHoldsItsLastLevel) {
   set.setPreset(0, romset::PresetRecord{}.envelope(0, 0, 4, 1, 10, 1).control(0, 1, 2, true));
   Instrument instrument(set);
   instrument.midi({{0x90, 60, 90}});
-  const int32_t length = instrument->filterEnvelope.size();
+  const int32_t length = instrument->engine().filterEnvelope().size();
   ASSERT_EQ(length, 1014);
 
   ResonantFilter reference;
   for (int32_t n = 0; n < length + 50; ++n) {
-    const int32_t level = instrument->filterEnvelope[n < length ? n : length - 1];
+    const int32_t level = instrument->engine().filterEnvelope()[n < length ? n : length - 1];
     const double f = ResonantFilter::cutoffCoefficient(1, level, kCutoffRange);
     const double expected = reference.process(100.0, f, ResonantFilter::feedback(2, f, kResonanceScale));
     ASSERT_EQ(filterOnce(*instrument, 100.0), expected) << "sample " << n;
   }
-  EXPECT_EQ(instrument->filterEnvelopePos, length);
+  EXPECT_EQ(instrument->engine().filterEnvelopePos(), length);
 }
 
 TEST(ResonantFilterSample, SwitchedOffFilterKeepsStateAndEnvelopeTime) {
@@ -127,20 +129,21 @@ TEST(ResonantFilterSample, SwitchedOffFilterKeepsStateAndEnvelopeTime) {
   Instrument instrument(set);
   instrument.midi({{0x90, 60, 90}});
   instrument.render(100);
-  const double state1 = instrument->filter.state1;
-  const double state2 = instrument->filter.state2;
+  const double state1 = instrument->engine().filter().state1;
+  const double state2 = instrument->engine().filter().state2;
   instrument->setParameter(Sarn2VST::filterParameter, 0.0f);
   EXPECT_EQ(instrument.renderOne(), static_cast<float>(1.0 * 0.035));
   instrument.render(99);
-  EXPECT_EQ(instrument->filterEnvelopePos, 100);
-  EXPECT_EQ(instrument->filter.state1, state1);
-  EXPECT_EQ(instrument->filter.state2, state2);
+  EXPECT_EQ(instrument->engine().filterEnvelopePos(), 100);
+  EXPECT_EQ(instrument->engine().filter().state1, state1);
+  EXPECT_EQ(instrument->engine().filter().state2, state2);
 
   // Switched on again it resumes from the kept states.
   instrument->setParameter(Sarn2VST::filterParameter, 1.0f);
   ResonantFilter reference{state1, state2};
-  const double f = ResonantFilter::cutoffCoefficient(0, instrument->filterEnvelope[100], kCutoffRange);
+  const double f =
+      ResonantFilter::cutoffCoefficient(0, instrument->engine().filterEnvelope()[100], kCutoffRange);
   const double expected = reference.process(0.035 * 256.0, f, 0.0) * 0.00390625;
   EXPECT_EQ(instrument.renderOne(), static_cast<float>(expected));
-  EXPECT_EQ(instrument->filterEnvelopePos, 101);
+  EXPECT_EQ(instrument->engine().filterEnvelopePos(), 101);
 }

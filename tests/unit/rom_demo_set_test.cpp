@@ -5,11 +5,13 @@
 #include <cmath>
 #include <set>
 
-#include "instrument/rom_tables.h"
+#include "instrument/engine/rom_loader.h"
 #include "instrument/sarn2_vst.h"
 #include "tests/support/temp_rom_dir.h"
 #include "tools/romset/portable_math.h"
 #include "tools/romset/romset.h"
+
+using namespace sarn2;
 
 namespace {
 
@@ -148,7 +150,7 @@ TEST(DemoRomSet, EveryPresetSoundsANoteWithinRange) {
   for (int32_t p = 0; p < 32; ++p) {
     Sarn2VST vst(nullptr, dir.path());
     vst.setProgram(p);
-    vst.noteOn(60);
+    vst.engine().noteOn(60);
     std::vector<float> out(8820);
     float* outputs[] = {out.data()};
     vst.renderBlock(nullptr, outputs, static_cast<int32_t>(out.size()));

@@ -7,10 +7,12 @@
 #include <limits>
 #include <memory>
 
-#include "instrument/rom_tables.h"
+#include "instrument/engine/rom_loader.h"
 #include "instrument/sarn2_vst.h"
 #include "tests/support/temp_rom_dir.h"
 #include "tools/romset/romset.h"
+
+using namespace sarn2;
 
 using romset::RomSet;
 using testhost::TempDir;
@@ -281,12 +283,12 @@ TEST(RomReaders, A9247ByteImageStillFeedsTheWaveBankButNotTheEnvelope) {
   RomSet set = imageEndingInDD16(1055);  // 8192 + 1055 = 9247
   (*set.file("DD16"))[1039] = 0x05;      // image position 9231: bank 5
   auto vst = instrument(set);
-  ASSERT_EQ(vst->roms.romImage.size(), 9247u);
+  ASSERT_EQ(vst->engine().roms().romImage.size(), 9247u);
   float out[4];
   float* outputs[] = {out};
   vst->renderBlock(nullptr, outputs, 4);
-  EXPECT_EQ(vst->waveBankOffset, 5 * 1024);
-  vst->noteOn(60);
-  ASSERT_EQ(vst->filterEnvelope.size(), 1);
-  EXPECT_EQ(vst->filterEnvelope[0], 128);
+  EXPECT_EQ(vst->engine().waveBankOffset(), 5 * 1024);
+  vst->engine().noteOn(60);
+  ASSERT_EQ(vst->engine().filterEnvelope().size(), 1);
+  EXPECT_EQ(vst->engine().filterEnvelope()[0], 128);
 }

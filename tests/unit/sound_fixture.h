@@ -16,6 +16,8 @@
 
 namespace soundtest {
 
+using sarn2::Sarn2VST;
+
 using pluginhost::Midi;
 
 using EventList = pluginhost::MidiBlock;

@@ -2,10 +2,14 @@
 // and detune, phase order, the mix and its clip, and the block start.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <limits>
 
+#include "instrument/engine/oscillators.h"
 #include "tests/unit/sound_fixture.h"
+
+using namespace sarn2;
 
 using namespace soundtest;
 
@@ -23,8 +27,8 @@ int samplesUntilFree(float release, float sampleRate) {
   instrument.midi({{0x90, 60, 90}, {0x80, 60, 0}});
   for (int n = 1; n <= 1000000; ++n) {
     instrument.render(1);
-    if (instrument->voices[0].state == VoiceState::free) {
-      EXPECT_EQ(instrument->voices[0].level, 0.0);
+    if (instrument->engine().voices()[0].state == VoiceState::free) {
+      EXPECT_EQ(instrument->engine().voices()[0].level, 0.0);
       return n;
     }
   }
@@ -62,7 +66,7 @@ TEST(VoiceRelease, FirstReleasedSampleAlreadyPlaysLower) {
   instrument.midi({{0x90, 24, 90}, {0x80, 24, 0}});
   const double level = 1.0 - 1.0 / (44100.0 * 0.05);
   EXPECT_EQ(instrument.renderOne(), static_cast<float>((1023.0 / 512.0 * 0.035) * level));
-  EXPECT_EQ(instrument->voices[0].level, level);
+  EXPECT_EQ(instrument->engine().voices()[0].level, level);
 }
 
 TEST(VoiceRelease, SlopeFollowsReleaseChangesMidway) {
@@ -72,7 +76,7 @@ TEST(VoiceRelease, SlopeFollowsReleaseChangesMidway) {
   instrument.render(1000);
   instrument->setParameter(Sarn2VST::releaseParameter, 0.0f);
   int n = 0;
-  while (instrument->voices[0].state != VoiceState::free && n < 10000) {
+  while (instrument->engine().voices()[0].state != VoiceState::free && n < 10000) {
     instrument.render(1);
     ++n;
   }
@@ -83,10 +87,10 @@ TEST(VoiceRelease, SlopeFollowsReleaseChangesMidway) {
 TEST(VoiceOscillator, PitchBendScalesTheStep) {
   const auto stepWithBend = [](float bend) {
     Instrument instrument(singleSampleSet(0, 10000));
-    instrument->pitchBend = bend;
+    instrument->engine().setPitchBend(bend);
     instrument.midi({{0x90, 24, 90}});
     instrument.render(1);
-    return instrument->phaseAccumulators[0];
+    return instrument->engine().phaseAccumulators()[0];
   };
   EXPECT_EQ(stepWithBend(0.0f), 10000u);
   EXPECT_EQ(stepWithBend(0.5f), 10594u);
@@ -110,8 +114,8 @@ TEST(VoiceOscillator, SecondOscillatorDetunesTheTruncatedStep) {
   instrument.render(1);
   const uint32_t expected[][2] = {{1000, 1008}, {1001, 1009}, {100, 100}, {124, 124}, {125, 126}};
   for (size_t v = 0; v < 5; ++v) {
-    EXPECT_EQ(instrument->phaseAccumulators[2 * v], expected[v][0]) << "voice " << v;
-    EXPECT_EQ(instrument->phaseAccumulators[2 * v + 1], expected[v][1]) << "voice " << v;
+    EXPECT_EQ(instrument->engine().phaseAccumulators()[2 * v], expected[v][0]) << "voice " << v;
+    EXPECT_EQ(instrument->engine().phaseAccumulators()[2 * v + 1], expected[v][1]) << "voice " << v;
   }
 }
 
@@ -119,11 +123,11 @@ TEST(VoiceOscillator, SecondOscillatorDetunesTheTruncatedStep) {
 // trunc(10594 * 1.008) = 10678, where trunc(10000 * 1.0594631 * 1.008) would be 10679.
 TEST(VoiceOscillator, SecondOscillatorUnderBendUsesTruncatedFirstStep) {
   Instrument instrument(singleSampleSet(0, 10000, true));
-  instrument->pitchBend = 0.5f;
+  instrument->engine().setPitchBend(0.5f);
   instrument.midi({{0x90, 24, 90}});
   instrument.render(1);
-  EXPECT_EQ(instrument->phaseAccumulators[0], 10594u);
-  EXPECT_EQ(instrument->phaseAccumulators[1], 10678u);
+  EXPECT_EQ(instrument->engine().phaseAccumulators()[0], 10594u);
+  EXPECT_EQ(instrument->engine().phaseAccumulators()[1], 10678u);
 }
 
 TEST(VoiceOscillator, PhaseAdvancesBeforeTheSampleIsRead) {
@@ -136,28 +140,49 @@ TEST(VoiceOscillator, PhaseAdvancesBeforeTheSampleIsRead) {
   EXPECT_EQ(instrument.renderOne(), 0.0f);  // phase 4096 reads sample 2
 }
 
+// The oscillator unit alone: note 24 steps by `step`, bank 0 holds the full
+// positive sample at index 0 and zero elsewhere.
+struct OscillatorRig {
+  RomTables roms;
+  VoiceSlots slots;
+  Oscillators oscillators;
+  std::array<double, 4> mix{};
+
+  explicit OscillatorRig(uint16_t step) {
+    roms.pitchTable.assign(romset::kTablePairs, 0);
+    roms.pitchTable[static_cast<size_t>(pitchIndexOf(24))] = step;
+    roms.waveTable.assign(kWaveBankBytes, 0);
+    roms.waveTable[0] = 0xFF;  // magnitude 1023, positive
+    roms.waveTable[1] = 0x07;
+  }
+  double renderOne(bool twoOscillators) {
+    mix.fill(0.0);
+    const Oscillators::Block block = oscillators.prepare(roms, 0, 0.0f, 0.5, 44100.0, twoOscillators);
+    oscillators.mix(slots, roms, block, mix.data(), 1);
+    return mix[0];
+  }
+};
+
 TEST(VoiceOscillator, PhaseWrapsAtTwentyBits) {
-  Instrument instrument(singleSampleSet(0, 0x20));
-  instrument->setParameter(Sarn2VST::filterParameter, 0.0f);
-  instrument.midi({{0x90, 24, 90}});
-  instrument->phaseAccumulators[0] = 0xFFFF0;
-  EXPECT_EQ(instrument.renderOne(), kFullOutput);
-  EXPECT_EQ(instrument->phaseAccumulators[0], 0x10u);
+  OscillatorRig rig(0x20);
+  rig.slots.noteOn(24);
+  rig.oscillators.phaseAccumulators[0] = 0xFFFF0;
+  EXPECT_EQ(rig.renderOne(false), 1023.0 / 512.0 * 0.035);
+  EXPECT_EQ(rig.oscillators.phaseAccumulators[0], 0x10u);
 }
 
 TEST(VoiceOscillator, ClaimedVoiceContinuesFromItsSlotsPhase) {
-  Instrument instrument(singleSampleSet(0, 1000, true));
-  instrument->phaseAccumulators[0] = 777;
-  instrument->phaseAccumulators[1] = 555;
-  instrument.midi({{0x90, 24, 90}});
-  instrument.render(1);
-  EXPECT_EQ(instrument->phaseAccumulators[0], 1777u);
-  EXPECT_EQ(instrument->phaseAccumulators[1], 1563u);
+  OscillatorRig rig(1000);
+  rig.oscillators.phaseAccumulators[0] = 777;
+  rig.oscillators.phaseAccumulators[1] = 555;
+  rig.slots.noteOn(24);
+  rig.renderOne(true);
+  EXPECT_EQ(rig.oscillators.phaseAccumulators[0], 1777u);
+  EXPECT_EQ(rig.oscillators.phaseAccumulators[1], 1563u);
   // While the second oscillator is off its phase stays where it is.
-  instrument->secondOscillatorOn = 0;
-  instrument.render(1);
-  EXPECT_EQ(instrument->phaseAccumulators[0], 2777u);
-  EXPECT_EQ(instrument->phaseAccumulators[1], 1563u);
+  rig.renderOne(false);
+  EXPECT_EQ(rig.oscillators.phaseAccumulators[0], 2777u);
+  EXPECT_EQ(rig.oscillators.phaseAccumulators[1], 1563u);
 }
 
 TEST(VoiceMix, GainClipAndSampleEncoding) {
@@ -192,10 +217,10 @@ TEST(VoiceMix, WaveBankFollowsThePresetAtTheNextBlock) {
   instrument->setParameter(Sarn2VST::filterParameter, 0.0f);
   instrument.midi({{0x90, 60, 1}});
   EXPECT_EQ(instrument.renderOne(), static_cast<float>(0.5 * 0.035));
-  EXPECT_EQ(instrument->waveBankOffset, 0);
+  EXPECT_EQ(instrument->engine().waveBankOffset(), 0);
   instrument->setProgram(40);  // stored unclamped; the record read is preset 31's
   EXPECT_EQ(instrument.renderOne(), static_cast<float>(-0.25 * 0.035));
-  EXPECT_EQ(instrument->waveBankOffset, 7 * 1024);
+  EXPECT_EQ(instrument->engine().waveBankOffset(), 7 * 1024);
 }
 
 TEST(VoiceBlockStart, CountOfZeroStillTakesTheRate) {
@@ -204,10 +229,10 @@ TEST(VoiceBlockStart, CountOfZeroStillTakesTheRate) {
   float sentinel[2] = {-7.0f, -7.0f};
   float* outputs[1] = {sentinel};
   instrument->renderBlock(nullptr, outputs, 0);
-  EXPECT_EQ(instrument->renderRate, 48000.0);
+  EXPECT_EQ(instrument->engine().renderRate(), 48000.0);
   instrument->setSampleRate(0.0f);
   instrument->renderBlock(nullptr, outputs, -3);
-  EXPECT_EQ(instrument->renderRate, 44100.0);
+  EXPECT_EQ(instrument->engine().renderRate(), 44100.0);
   EXPECT_EQ(sentinel[0], -7.0f);
   EXPECT_EQ(sentinel[1], -7.0f);
 }
@@ -217,10 +242,10 @@ TEST(VoiceBlockStart, SampleRateDoesNotChangeThePitch) {
   instrument->setSampleRate(0.0f);
   instrument.midi({{0x90, 24, 90}});
   instrument.render(1);
-  EXPECT_EQ(instrument->phaseAccumulators[0], 1234u);
+  EXPECT_EQ(instrument->engine().phaseAccumulators()[0], 1234u);
   instrument->setSampleRate(96000.0f);
   instrument.render(1);
-  EXPECT_EQ(instrument->phaseAccumulators[0], 2468u);
+  EXPECT_EQ(instrument->engine().phaseAccumulators()[0], 2468u);
 }
 
 TEST(VoiceBlockStart, MissingWavesGiveSilenceAndFreezeTheVoices) {
@@ -228,15 +253,15 @@ TEST(VoiceBlockStart, MissingWavesGiveSilenceAndFreezeTheVoices) {
   for (const char* name : {"DD13", "DD14", "DD18", "DD19"}) set.file(name)->clear();
   // The image still holds data (DD16 and the rest), the wave table is empty.
   Instrument instrument(set);
-  ASSERT_TRUE(instrument->roms.waveTable.empty());
+  ASSERT_TRUE(instrument->engine().roms().waveTable.empty());
   instrument.midi({{0x90, 60, 90}, {0x90, 61, 90}, {0x80, 61, 0}});
   const std::vector<float> output = instrument.render(500);
   for (float x : output) ASSERT_EQ(x, 0.0f);
-  EXPECT_EQ(instrument->voices[0].state, VoiceState::held);
-  EXPECT_EQ(instrument->voices[1].state, VoiceState::released);
-  EXPECT_EQ(instrument->voices[1].level, 1.0);
-  EXPECT_EQ(instrument->phaseAccumulators[0], 0u);
-  EXPECT_EQ(instrument->filterEnvelopePos, 0);  // the filter did not run either
+  EXPECT_EQ(instrument->engine().voices()[0].state, VoiceState::held);
+  EXPECT_EQ(instrument->engine().voices()[1].state, VoiceState::released);
+  EXPECT_EQ(instrument->engine().voices()[1].level, 1.0);
+  EXPECT_EQ(instrument->engine().phaseAccumulators()[0], 0u);
+  EXPECT_EQ(instrument->engine().filterEnvelopePos(), 0);  // the filter did not run either
 }
 
 TEST(VoiceBlockStart, PitchTableTooShortSilencesTheVoiceOnly) {
@@ -245,13 +270,13 @@ TEST(VoiceBlockStart, PitchTableTooShortSilencesTheVoiceOnly) {
   set.resize("DD1", 1);
   set.resize("DD2", 1);
   Instrument instrument(set);
-  ASSERT_EQ(instrument->roms.pitchTable.size(), 1u);
+  ASSERT_EQ(instrument->engine().roms().pitchTable.size(), 1u);
   instrument->setParameter(Sarn2VST::filterParameter, 0.0f);
   instrument->setParameter(Sarn2VST::releaseParameter, 0.0f);
   instrument.midi({{0x90, 60, 90}, {0x90, 61, 90}, {0x80, 61, 0}});
   for (float x : instrument.render(3000)) ASSERT_EQ(x, 0.0f);
-  EXPECT_EQ(instrument->voices[0].state, VoiceState::held);
-  EXPECT_EQ(instrument->voices[1].state, VoiceState::free);  // its release still ran
+  EXPECT_EQ(instrument->engine().voices()[0].state, VoiceState::held);
+  EXPECT_EQ(instrument->engine().voices()[1].state, VoiceState::free);  // its release still ran
 }
 
 TEST(VoiceExtremeValues, OutputStaysFiniteAndReleasedVoicesEnd) {
@@ -276,8 +301,8 @@ TEST(VoiceExtremeValues, OutputStaysFiniteAndReleasedVoicesEnd) {
         sounded = sounded || x != 0.0f;
       }
       // A release time no level can fall through ends the voice at once.
-      EXPECT_EQ(instrument->voices[1].state, VoiceState::free) << release << " " << bend;
-      EXPECT_EQ(instrument->voices[0].state, VoiceState::held);
+      EXPECT_EQ(instrument->engine().voices()[1].state, VoiceState::free) << release << " " << bend;
+      EXPECT_EQ(instrument->engine().voices()[0].state, VoiceState::held);
       // A bend that gives no step leaves the phases still; any other keeps sounding.
       if (!(bend == -inf || bend == -1e30f || std::isnan(bend))) {
         EXPECT_TRUE(sounded) << release << " " << bend;
@@ -292,7 +317,7 @@ TEST(VoiceExtremeValues, FilterRecoversAfterAnUnplayableRelease) {
   ASSERT_EQ(instrument.setChunk(makeChunk(0, nan, 0.0f, 1)), 1);
   instrument.midi({{0x90, 24, 90}, {0x80, 24, 0}});
   instrument.render(10);
-  EXPECT_EQ(instrument->voices[0].state, VoiceState::free);
+  EXPECT_EQ(instrument->engine().voices()[0].state, VoiceState::free);
   instrument->setParameter(Sarn2VST::releaseParameter, 0.5f);
   instrument.midi({{0x90, 24, 90}});
   bool sounded = false;

@@ -14,9 +14,9 @@
 
 #include "instrument/rom_directory.h"
 #include "tools/romset/romset.h"
+#include "tools/sarn2/inspect_report.h"
 #include "tools/sarn2/output_file.h"
 #include "tools/sarn2/rom_file_lookup.h"
-#include "tools/sarn2/rom_report.h"
 #include "tools/sarn2/rom_verdict.h"
 #include "tools/sarn2/tool_error.h"
 

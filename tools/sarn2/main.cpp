@@ -9,12 +9,12 @@
 #include "tools/sarn2/build_roms_command.h"
 #include "tools/sarn2/demo_roms_command.h"
 #include "tools/sarn2/export_command.h"
+#include "tools/sarn2/inspect_command.h"
 #include "tools/sarn2/install_roms_command.h"
 #include "tools/sarn2/output_file.h"
 #include "tools/sarn2/play_command.h"
 #include "tools/sarn2/plot_wav_command.h"
 #include "tools/sarn2/render_command.h"
-#include "tools/sarn2/rom_check_command.h"
 #include "tools/sarn2/tool_error.h"
 
 using namespace sarn2tool;

@@ -4,7 +4,7 @@
 #include <cctype>
 #include <filesystem>
 
-#include "instrument/rom_tables.h"
+#include "instrument/engine/rom_loader.h"
 
 namespace fs = std::filesystem;
 
@@ -29,9 +29,9 @@ std::vector<RomFileMatch> matchRomFiles(const std::string& directory) {
   std::sort(entries.begin(), entries.end());
 
   std::vector<RomFileMatch> matches;
-  for (const char* base : romFileNames) {
+  for (const sarn2::RomFileLayout& file : sarn2::kRomFiles) {
     RomFileMatch match;
-    match.name = std::string(base) + ".BIN";
+    match.name = std::string(file.name) + ".BIN";
     const std::string key = folded(match.name);
     std::string found;
     for (const std::string& entry : entries) {

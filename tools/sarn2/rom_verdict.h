@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "tools/sarn2/rom_report.h"
+#include "tools/sarn2/inspect_report.h"
 
 namespace sarn2tool {
 

@@ -1,9 +1,9 @@
-#include "tools/sarn2/rom_check_command.h"
+#include "tools/sarn2/inspect_command.h"
 
 #include <cstdio>
 #include <optional>
 
-#include "instrument/filter_envelope.h"
+#include "instrument/engine/filter_envelope.h"
 #include "instrument/rom_directory.h"
 #include "tools/sarn2/description_preview.h"
 #include "tools/sarn2/export_command.h"
@@ -13,12 +13,11 @@
 
 namespace sarn2tool {
 
+using namespace sarn2;
+
 namespace {
 
 constexpr double kReportRate = 44100.0;
-constexpr int kBanks = 8;
-constexpr int kSamplesPerBank = kWaveBankBytes / 2;
-constexpr int kMaxWaveBytes = 4 * kMaxTablePairs;  // two file pairs, two bytes per sample
 
 void printFiles(const RomReport& report) {
   std::printf("ROM directory: %s%s\n\n", report.directory.c_str(),
@@ -39,7 +38,7 @@ void printFiles(const RomReport& report) {
       "\nImage %zu bytes (the preset table needs %d); pitch table %zu of %d entries; wave table %zu of %d "
       "bytes (%zu whole banks)\n\n",
       t.romImage.size(), kPresetTableStart + kPresetCount * kPresetRecordBytes, t.pitchTable.size(),
-      kMaxTablePairs, t.waveTable.size(), kMaxWaveBytes, t.waveTable.size() / kWaveBankBytes);
+      kMaxTablePairs, t.waveTable.size(), kMaxWaveTableBytes, t.waveTable.size() / kWaveBankBytes);
 }
 
 // Names come from a description: the copy build-roms leaves beside the ROM
@@ -97,12 +96,12 @@ Figure romFigure(const RomReport& report) {
   figure.width = kWidth;
   const double bankWidth = (kWidth - 2.0 * kMargin - (kBankColumns - 1) * kMargin) / kBankColumns;
   const double envelopeWidth = (kWidth - 2.0 * kMargin - (kEnvelopeColumns - 1) * kMargin) / kEnvelopeColumns;
-  const int bankRows = kBanks / kBankColumns;
+  const int bankRows = kWaveBankCount / kBankColumns;
   const int envelopeRows = kPresetCount / kEnvelopeColumns;
   const double envelopeTop = kGap + bankRows * (kBankHeight + kGap) + kGap;
   figure.height = static_cast<int>(envelopeTop + envelopeRows * (kEnvelopeHeight + kGap));
 
-  for (int bank = 0; bank < kBanks; ++bank) {
+  for (int bank = 0; bank < kWaveBankCount; ++bank) {
     // Samples reach 1023/512 either way.
     const Panel panel{kMargin + (bank % kBankColumns) * (bankWidth + kMargin),
                       kGap + (bank / kBankColumns) * double(kBankHeight + kGap),

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace sarn2 {
+
 // The sequence is a ramp, a glide and a hold of one level repeated up to
 // 255,000 times. Only ramp and glide are stored; the hold is kept as its
 // level and count, which reads exactly like the written-out sequence but
@@ -29,6 +31,15 @@ class FilterEnvelope {
   }
   uint8_t back() const { return (*this)[length - 1]; }
 
+  // The level for the sample at read position pos, which then moves on by
+  // one: an exhausted envelope holds its last level and an empty one (no
+  // note played yet) reads 128, and neither moves the position.
+  uint8_t nextLevel(int32_t& pos) const {
+    if (empty()) return kLevelWithoutRecord;
+    if (pos < length) return (*this)[pos++];
+    return back();
+  }
+
   // Levels before this index vary; from it to the end every level is
   // holdLevelValue().
   int32_t variableLength() const { return storedLength; }
@@ -41,7 +52,9 @@ class FilterEnvelope {
   // Value-initialised, so the storage is touched when the instrument is
   // created and the first note-on pays for no page faults.
   std::array<uint8_t, kMaxRampAndGlide> stored{};
-  int32_t storedLength = 0;
-  uint8_t holdLevel = 0;
-  int32_t length = 0;
+  int32_t storedLength{0};
+  uint8_t holdLevel{0};
+  int32_t length{0};
 };
+
+}  // namespace sarn2

@@ -1,4 +1,4 @@
-#include "tools/sarn2/rom_report.h"
+#include "tools/sarn2/inspect_report.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -6,28 +6,34 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <string_view>
+#include <utility>
 
-#include "instrument/filter_envelope.h"
+#include "instrument/engine/filter_envelope.h"
 
 namespace fs = std::filesystem;
 
 namespace sarn2tool {
 
+using namespace sarn2;
+
 namespace {
 
-constexpr int64_t kTableFileBytes = kMaxTablePairs;  // each pitch or wave file
 constexpr int64_t kPresetTableEnd = kPresetTableStart + kPresetCount * kPresetRecordBytes;  // 10240
-// With DD1, DD2, DD13 and DD14 at full size the preset table lies in DD16.
-constexpr int64_t kFullSizeBeforeDD16 = 4 * kTableFileBytes;
-constexpr int64_t kPresetTableOffsetInDD16 = kPresetTableStart - kFullSizeBeforeDD16;
 constexpr int kNotes = 128;
-constexpr int kSamplesPerBank = kWaveBankBytes / 2;
-constexpr int kBanks = 8;
 
-bool feedsTables(const std::string& name) {
-  return name == "DD1" || name == "DD2" || name == "DD13" || name == "DD14" || name == "DD18" ||
-         name == "DD19";
+// The bytes the files before DD16 hold when every one is full size; the
+// preset table then lies in DD16 at kPresetTableStart minus this.
+constexpr int64_t fullSizeBeforeDD16() {
+  int64_t bytes = 0;
+  for (const RomFileLayout& file : kRomFiles) {
+    if (std::string_view(file.name) == "DD16") break;
+    bytes += file.tableBytes;
+  }
+  return bytes;
 }
+constexpr int64_t kFullSizeBeforeDD16 = fullSizeBeforeDD16();
+constexpr int64_t kPresetTableOffsetInDD16 = kPresetTableStart - kFullSizeBeforeDD16;
 
 std::string plural(int64_t n, const char* word) {
   std::string text = std::to_string(n);
@@ -70,32 +76,37 @@ std::string imageSource(const std::vector<RomFileInfo>& files, int64_t from, int
   return out.empty() ? "nothing" : out;
 }
 
-void readFiles(RomReport& report, const std::string& directory) {
-  int64_t position = 0;
-  for (const char* name : romFileNames) {
+// What a person can do about a file the loader skipped.
+std::string problemOf(const RomFileOutcome& outcome) {
+  switch (outcome.status) {
+    case RomFileStatus::folder:
+      return "a folder, not a file";
+    case RomFileStatus::deviceOrPipe:
+      return "not a regular file (a device, pipe or socket)";
+    case RomFileStatus::tooLarge:
+      return "too large to be a ROM dump; skipped";
+    case RomFileStatus::unreadable:
+      return outcome.errorNumber != 0 ? std::strerror(outcome.errorNumber) : "its size cannot be found";
+    case RomFileStatus::found:
+    case RomFileStatus::shortRead:
+    case RomFileStatus::missing:
+      break;
+  }
+  return {};
+}
+
+void describeFiles(RomReport& report, const RomLoad& load) {
+  for (size_t f = 0; f < kRomFiles.size(); ++f) {
+    const RomFileOutcome& outcome = load.files[f];
     RomFileInfo info;
-    info.name = name;
-    info.expected = feedsTables(name) ? kTableFileBytes : 0;
-    info.imageStart = position;
-    const fs::path path = fs::path(directory) / (info.name + ".BIN");
-    std::error_code error;
-    if (!directory.empty() && fs::exists(path, error)) {
-      info.size = fs::is_regular_file(path, error) ? static_cast<int64_t>(fs::file_size(path, error)) : 0;
-      if (!fs::is_regular_file(path, error)) {
-        info.problem = "not a regular file";
-      } else if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
-        // Read exactly as the instrument reads it, so that what it adds
-        // to the image is what the instrument would add.
-        std::vector<uint8_t> bytes;
-        readWholeFile(file, bytes);
-        info.present = true;
-        info.contributed = static_cast<int64_t>(bytes.size());
-        if (info.contributed == 0 && info.size > 0) info.problem = "too large to be a ROM dump; skipped";
-      } else {
-        info.problem = std::strerror(errno);
-      }
-    }
-    position += info.contributed;
+    info.name = kRomFiles[f].name;
+    info.expected = kRomFiles[f].tableBytes;
+    info.present = outcome.status == RomFileStatus::found || outcome.status == RomFileStatus::shortRead;
+    info.problem = problemOf(outcome);
+    info.size = outcome.size;
+    info.bytesRead = outcome.bytesRead;
+    info.contributed = outcome.imageBytes;
+    info.imageStart = outcome.imageStart;
     report.files.push_back(info);
   }
 }
@@ -104,18 +115,19 @@ void decodePresets(RomReport& report) {
   FilterEnvelope envelope;
   for (int32_t p = 0; p < kPresetCount; ++p) {
     PresetInfo& info = report.presets[static_cast<size_t>(p)];
-    const int64_t r = presetRecordPosition(p);
-    const auto imageSize = static_cast<int64_t>(report.tables.romImage.size());
-    info.controlPresent = r + kControlByteIndex < imageSize;
-    info.control = presetControlByte(report.tables, p);
-    info.bank = info.control & 0x07;
-    info.cutoffCode = (info.control >> 3) & 0x03;
-    info.resonanceCode = (info.control >> 5) & 0x03;
-    info.secondOscillator = (info.control & 0x80) == 0;
-    const uint8_t* record = wholePresetRecord(report.tables, p);
-    info.wholeRecord = record != nullptr;
-    if (record != nullptr) info.envelope = {record[0], record[1], record[2], record[4], record[6], record[8]};
-    envelope.rebuild(record);
+    const PresetRecordView record = presetRecord(report.tables, p);
+    info.controlPresent = record.hasControl;
+    info.control = record.control.byte;
+    info.bank = record.control.waveBank();
+    info.cutoffCode = record.control.cutoffCode();
+    info.resonanceCode = record.control.resonanceCode();
+    info.secondOscillator = record.control.secondOscillator();
+    info.wholeRecord = record.whole();
+    const EnvelopeBytes bytes = record.envelope();
+    if (record.whole())
+      info.envelope = {bytes.rampStart, bytes.rampRate,  bytes.rampEnd,
+                       bytes.glideTime, bytes.holdLevel, bytes.holdTime};
+    envelope.rebuild(record.record);
     info.envelopeLength = envelope.size();
   }
 }
@@ -139,6 +151,10 @@ void warnAboutFiles(RomReport& report) {
       report.warnings.push_back(fileName + " is missing" + need + ".");
     } else if (!f.problem.empty()) {
       report.warnings.push_back(fileName + " cannot be used: " + f.problem + need + ".");
+    } else if (f.bytesRead < f.size) {
+      report.warnings.push_back(fileName + " is " + std::to_string(f.size) + " bytes but only " +
+                                std::to_string(f.bytesRead) +
+                                " could be read; the instrument reads the rest as 0.");
     } else if (f.expected > 0 && f.size < f.expected) {
       report.warnings.push_back(fileName + " is " + std::to_string(f.size) + " bytes, shorter than the " +
                                 std::to_string(f.expected) + " its table needs.");
@@ -251,7 +267,7 @@ void warnAboutWaveTable(RomReport& report) {
   std::map<int, std::vector<int>> presetsByBank;
   for (int p = 0; p < kPresetCount; ++p)
     presetsByBank[report.presets[static_cast<size_t>(p)].bank].push_back(p);
-  for (int bank = 0; bank < kBanks; ++bank) {
+  for (int bank = 0; bank < kWaveBankCount; ++bank) {
     int present = 0;
     for (int s = 0; s < kSamplesPerBank; ++s)
       if (bank * int64_t{kWaveBankBytes} + 2 * s + 1 < bytes) ++present;
@@ -278,8 +294,9 @@ RomReport inspectRomDirectory(const std::string& directory) {
   report.directory = directory.empty() || directory.back() == '/' ? directory : directory + "/";
   std::error_code error;
   report.directoryExists = !report.directory.empty() && fs::is_directory(report.directory, error);
-  readFiles(report, report.directory);
-  report.tables = loadRomTables(report.directoryExists ? report.directory : std::string());
+  RomLoad load = loadRoms(report.directoryExists ? report.directory : std::string());
+  describeFiles(report, load);
+  report.tables = std::move(load.tables);
   decodePresets(report);
 
   warnAboutFiles(report);

@@ -8,15 +8,17 @@
 #include <string>
 #include <vector>
 
-#include "instrument/rom_tables.h"
+#include "instrument/engine/rom_loader.h"
 
 namespace sarn2tool {
 
+// One file as the loader found it.
 struct RomFileInfo {
   std::string name;         // without the .BIN extension
-  bool present = false;     // a regular file the instrument can open
+  bool present = false;     // a regular file the instrument read
   std::string problem;      // why it is not read, when it exists but is not
   int64_t size = 0;         // bytes on disk
+  int64_t bytesRead = 0;    // bytes that came from it; fewer than size after a short read
   int64_t contributed = 0;  // bytes it adds to the image
   int64_t expected = 0;     // size the tables need; 0 when no size is fixed
   int64_t imageStart = 0;   // where its bytes begin in the image
@@ -36,8 +38,8 @@ struct RomReport {
   std::string directory;
   bool directoryExists = false;
   std::vector<RomFileInfo> files;  // in image order
-  RomTables tables;
-  std::array<PresetInfo, kPresetCount> presets{};
+  sarn2::RomTables tables;
+  std::array<PresetInfo, sarn2::kPresetCount> presets{};
   std::vector<std::string> warnings;
 };
 
