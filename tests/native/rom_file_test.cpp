@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -137,17 +138,21 @@ TEST(RomFiles, PipesDevicesAndUnreadableFilesAreSkippedWithoutBlocking) {
   ASSERT_EQ(symlink("/dev/zero", (dir.path() + "DD27.BIN").c_str()), 0);
   ASSERT_EQ(symlink((dir.path() + "DD1.BIN").c_str(), (dir.path() + "DD28.BIN").c_str()), 0);
 
-  auto loading = std::async(std::launch::async, [&] { return loadRomTables(dir.path()); });
+  auto loading = std::async(std::launch::async, [&] { return loadRoms(dir.path()); });
   if (loading.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
     // Release the stuck reader so that the test can end, then fail.
     const int writer = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
     if (writer >= 0) close(writer);
     FAIL() << "loading blocked on a named pipe";
   }
-  const RomTables roms = loading.get();
+  const RomLoad load = loading.get();
   // DD1, DD2, DD13, DD14, DD18, DD19, Midi_DD2, and DD28 through its link.
-  EXPECT_EQ(roms.romImage.size(), 8u * 2048u);
-  EXPECT_EQ(roms.pitchTable.size(), 2048u);
+  EXPECT_EQ(load.tables.romImage.size(), 8u * 2048u);
+  EXPECT_EQ(load.tables.pitchTable.size(), 2048u);
+  EXPECT_EQ(load.files[4].status, RomFileStatus::deviceOrPipe);  // DD16, the pipe
+  EXPECT_EQ(load.files[7].status, RomFileStatus::deviceOrPipe);  // DD27, the device
+  EXPECT_EQ(load.files[8].status, RomFileStatus::found);         // DD28
+  EXPECT_EQ(load.files[8].imageStart, 6 * 2048);
 }
 
 TEST(RomFiles, AnUnreadableFileIsSkipped) {
@@ -155,9 +160,11 @@ TEST(RomFiles, AnUnreadableFileIsSkipped) {
   TempDir dir;
   writeDemo(dir.path());
   ASSERT_EQ(chmod((dir.path() + "DD2.BIN").c_str(), 0), 0);
-  const RomTables roms = loadRomTables(dir.path());
-  EXPECT_TRUE(roms.pitchTable.empty());
-  EXPECT_EQ(roms.romImage.size(), 9u * 2048u);
+  const RomLoad load = loadRoms(dir.path());
+  EXPECT_TRUE(load.tables.pitchTable.empty());
+  EXPECT_EQ(load.tables.romImage.size(), 9u * 2048u);
+  EXPECT_EQ(load.files[1].status, RomFileStatus::unreadable);
+  EXPECT_EQ(load.files[1].errorNumber, EACCES);
 }
 
 TEST(RomDirectory, UserDirectoryFollowsXdgDataHomeThenHome) {

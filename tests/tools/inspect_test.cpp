@@ -124,6 +124,19 @@ TEST_F(Inspect, ImageThatEndsInsideThePresetTable) {
   EXPECT_EQ(presetRow(run.out, 15).at(1), "(outside");
 }
 
+TEST_F(Inspect, SkippedFilesSayWhy) {
+  romset::RomSet set = romset::demoRomSet();
+  set.remove("DD27");
+  ASSERT_TRUE(set.write(roms.path()));
+  std::filesystem::create_directory(roms.path() + "DD27.BIN");
+  const ToolRun run = runSarn2({"inspect", roms.path()});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(contains(run.out, "DD27.BIN cannot be used: a folder, not a file.")) << run.out;
+  EXPECT_TRUE(contains(run.out, "not read: a folder, not a file"));
+  // Midi_DD2 follows directly after DD28 in the image: 9 x 2048 - 2048 bytes in.
+  EXPECT_TRUE(contains(run.out, "16384-18431")) << run.out;
+}
+
 TEST_F(Inspect, EmptyOrMissingDirectory) {
   const ToolRun empty = runSarn2({"inspect", roms.path()});
   ASSERT_EQ(empty.status, 1) << empty.err;

@@ -169,6 +169,7 @@ TEST(RomLoading, UnusableFilesAreSkippedAndTheRestStillLoads) {
   set.remove("DD16");
   set.remove("DD27");
   set.remove("DD28");
+  set.resize("DD19", 100);
   ASSERT_TRUE(set.write(dir.path()));
   namespace fs = std::filesystem;
   // A directory in place of a file, an empty file and one far too large to
@@ -177,10 +178,38 @@ TEST(RomLoading, UnusableFilesAreSkippedAndTheRestStillLoads) {
   createFile(dir.path() + "DD27.BIN", 0);
   createFile(dir.path() + "DD28.BIN", 16u * 1024 * 1024 + 1);
 
-  const RomTables roms = loadRomTables(dir.path());
+  const RomLoad load = loadRoms(dir.path());
+  const RomTables& roms = load.tables;
   EXPECT_EQ(roms.pitchTable.size(), 2048u);
-  EXPECT_EQ(roms.waveTable.size(), 8192u);
-  EXPECT_EQ(roms.romImage.size(), 7u * 2048u);  // DD1, DD2, DD13, DD14, DD18, DD19, Midi_DD2
+  EXPECT_EQ(roms.waveTable.size(), 4096u + 200u);
+  EXPECT_EQ(roms.romImage.size(), 6u * 2048u + 100u);  // DD1, DD2, DD13, DD14, DD18, DD19, Midi_DD2
+
+  // Each file's outcome, and where its bytes landed in the image.
+  struct Expected {
+    RomFileStatus status;
+    int64_t size, imageStart, imageBytes;
+  };
+  const Expected expected[] = {{RomFileStatus::found, 2048, 0, 2048},
+                               {RomFileStatus::found, 2048, 2048, 2048},
+                               {RomFileStatus::found, 2048, 4096, 2048},
+                               {RomFileStatus::found, 2048, 6144, 2048},
+                               {RomFileStatus::folder, 0, 8192, 0},
+                               {RomFileStatus::found, 2048, 8192, 2048},
+                               {RomFileStatus::found, 100, 10240, 100},
+                               {RomFileStatus::found, 0, 10340, 0},
+                               {RomFileStatus::tooLarge, 16 * 1024 * 1024 + 1, 10340, 0},
+                               {RomFileStatus::found, 2048, 10340, 2048}};
+  for (size_t f = 0; f < kRomFiles.size(); ++f) {
+    const RomFileOutcome& outcome = load.files[f];
+    EXPECT_EQ(outcome.status, expected[f].status) << kRomFiles[f].name;
+    EXPECT_EQ(outcome.size, expected[f].size) << kRomFiles[f].name;
+    EXPECT_EQ(outcome.imageStart, expected[f].imageStart) << kRomFiles[f].name;
+    EXPECT_EQ(outcome.imageBytes, expected[f].imageBytes) << kRomFiles[f].name;
+  }
+  set.remove("DD1");
+  TempDir other;
+  ASSERT_TRUE(set.write(other.path()));
+  EXPECT_EQ(loadRoms(other.path()).files[0].status, RomFileStatus::missing);
 }
 
 TEST(RomLoading, AFileOfExactly16MiBIsStillRead) {

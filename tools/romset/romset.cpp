@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "instrument/engine/preset_record.h"
 #include "tools/romset/portable_math.h"
 
 namespace romset {
@@ -17,18 +18,13 @@ const std::array<std::string, kFileCount>& fileNames() {
 
 PresetRecord& PresetRecord::envelope(uint8_t rampStart, uint8_t rampRate, uint8_t rampEnd, uint8_t glideTime,
                                      uint8_t holdLevel, uint8_t holdTime) {
-  bytes[0] = rampStart;
-  bytes[1] = rampRate;
-  bytes[2] = rampEnd;
-  bytes[4] = glideTime;
-  bytes[6] = holdLevel;
-  bytes[8] = holdTime;
+  sarn2::EnvelopeBytes{rampStart, rampRate, rampEnd, glideTime, holdLevel, holdTime}.encode(bytes.data());
   return *this;
 }
 
 PresetRecord& PresetRecord::control(int bank, int cutoffCode, int resonanceCode, bool secondOscillator) {
-  bytes[15] = static_cast<uint8_t>((bank & 7) | (cutoffCode & 3) << 3 | (resonanceCode & 3) << 5 |
-                                   (secondOscillator ? 0 : 0x80));
+  bytes[sarn2::PresetControl::kByteIndex] =
+      sarn2::PresetControl::encode(bank, cutoffCode, resonanceCode, secondOscillator).byte;
   return *this;
 }
 

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "instrument/engine/preset_record.h"
+
 namespace romset {
 
 constexpr int kFileCount = 10;
@@ -38,7 +40,7 @@ struct PresetRecord {
   // oscillator on or off.
   PresetRecord& control(int bank, int cutoffCode, int resonanceCode, bool secondOscillator);
 
-  uint8_t controlByte() const { return bytes[15]; }
+  uint8_t controlByte() const { return bytes[sarn2::PresetControl::kByteIndex]; }
 };
 
 // Sign-and-magnitude encoding of a sample in [-1023/512, 1023/512]: the
