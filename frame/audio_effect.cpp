@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+namespace frame {
+
 namespace {
 
 AudioEffect* owner(EffectRecord* effect) {
@@ -177,3 +179,5 @@ bool AudioEffect::isInputConnected(int32_t input) {
 bool AudioEffect::isOutputConnected(int32_t output) {
   return callHost(HostOpcode::pinConnected, output, 1) == 0;
 }
+
+}  // namespace frame

@@ -7,6 +7,8 @@
 
 #include "frame/plugin_interface.h"
 
+namespace frame {
+
 // The editor a plug-in may offer. No editor exists in this system; the
 // interface is here so that the frame forwards editor opcodes the way hosts
 // expect once one does.
@@ -125,3 +127,5 @@ class AudioEffect {
   static void setParameterEntry(EffectRecord* effect, int32_t index, float value);
   static float getParameterEntry(EffectRecord* effect, int32_t index);
 };
+
+}  // namespace frame

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
+namespace frame {
+
 namespace {
 
 KeyRecord keyRecord(int32_t index, intptr_t value, float opt) {
@@ -282,3 +284,5 @@ void AudioEffectX::setBlockSizeAndSampleRate(int32_t size, float rate) {
   setBlockSize(size);
   setSampleRate(rate);
 }
+
+}  // namespace frame

@@ -4,6 +4,8 @@
 
 #include "frame/audio_effect.h"
 
+namespace frame {
+
 // One speaker of an arrangement, as hosts lay it out (112 bytes).
 struct SpeakerRecord {
   float azimuth;
@@ -146,3 +148,5 @@ class AudioEffectX : public AudioEffect {
     return callHost(opcode, index, value, ptr) != 0;
   }
 };
+
+}  // namespace frame

@@ -14,7 +14,7 @@ extern "C" SARN2_EXPORT EffectRecord* VSTPluginMain(HostCallback hostCallback) {
   if (hostCallback == nullptr) return nullptr;
   if (hostCallback(nullptr, HostOpcode::version, 0, 0, nullptr, 0.0f) == 0) return nullptr;
   try {
-    AudioEffect* effect = createInstance(hostCallback);
+    frame::AudioEffect* effect = frame::createInstance(hostCallback);
     return effect != nullptr ? effect->getEffectRecord() : nullptr;
   } catch (...) {
     return nullptr;

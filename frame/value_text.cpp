@@ -6,6 +6,8 @@
 #include "frame/audio_effect.h"
 #include "frame/bounded_text.h"
 
+namespace frame {
+
 namespace {
 
 constexpr int32_t kFloatTextBudget = 8;
@@ -123,3 +125,5 @@ void AudioEffect::integerToText(int32_t value, char* text, int32_t maxLen) {
   }
   if (!digitSeen) appendText(text, "0", maxLen);
 }
+
+}  // namespace frame

@@ -6,6 +6,8 @@
 
 #include "instrument/engine/rom_loader.h"
 
+namespace sarn2 {
+
 namespace {
 
 #if !defined(_WIN32)
@@ -23,7 +25,7 @@ constexpr const char* kDefaultDataDirs = "/usr/local/share:/usr/share";
 
 bool holdsAnyRomFile(const std::string& directory) {
   if (directory.empty()) return false;
-  for (const sarn2::RomFileLayout& file : sarn2::kRomFiles) {
+  for (const RomFileLayout& file : kRomFiles) {
     struct stat status {};
     const std::string path = directory + file.name + ".BIN";
     if (stat(path.c_str(), &status) == 0 && (status.st_mode & S_IFMT) == S_IFREG) return true;
@@ -70,3 +72,5 @@ std::string romDirectory() {
 #endif
   return user;
 }
+
+}  // namespace sarn2

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+namespace sarn2 {
+
 // The ROM directory, ending in a separator: "c://roms/" on Windows. On other
 // systems the user's directory (userRomDirectory()) when it holds at least
 // one of the ten ROM files; otherwise the first <dir>/sarn2/roms/ holding at
@@ -27,3 +29,5 @@ std::vector<std::string> systemRomDirectories();
 // True when the directory holds at least one of the ten ROM files as a
 // regular file under its exact name.
 bool holdsAnyRomFile(const std::string& directory);
+
+}  // namespace sarn2

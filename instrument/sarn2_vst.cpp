@@ -182,6 +182,6 @@ int32_t Sarn2VST::setChunk(void* data, intptr_t byteSize, bool /*isPreset*/) {
 
 }  // namespace sarn2
 
-AudioEffect* createInstance(HostCallback hostCallback) {
+frame::AudioEffect* frame::createInstance(HostCallback hostCallback) {
   return new (std::nothrow) sarn2::Sarn2VST(hostCallback);
 }

@@ -12,7 +12,7 @@
 
 namespace sarn2 {
 
-class Sarn2VST : public AudioEffectX {
+class Sarn2VST : public frame::AudioEffectX {
  public:
   static constexpr int32_t kParameterCount = 3;
   static constexpr int32_t kVoiceCount = Engine::kVoiceCount;

@@ -2,6 +2,7 @@
 // every part of the engine goes through.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -24,9 +25,7 @@ struct RomTables {
 };
 
 // Preset numbers are clamped by every reader; the stored field never is.
-inline int32_t clampPreset(int32_t preset) {
-  return preset < 0 ? 0 : (preset > kPresetCount - 1 ? kPresetCount - 1 : preset);
-}
+inline int32_t clampPreset(int32_t preset) { return std::clamp(preset, 0, kPresetCount - 1); }
 
 inline int64_t presetRecordPosition(int32_t preset) {
   return kPresetTableStart + int64_t{kPresetRecordBytes} * clampPreset(preset);

@@ -5,6 +5,8 @@
 
 #include "frame/audio_effect_x.h"
 
+using namespace frame;
+
 namespace {
 
 class Frame : public AudioEffectX {

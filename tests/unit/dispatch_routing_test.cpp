@@ -6,6 +6,8 @@
 
 #include "frame/audio_effect_x.h"
 
+using namespace frame;
+
 namespace {
 
 // Remembers the last operation reached and its arguments.

@@ -10,6 +10,8 @@
 
 #include "frame/audio_effect_x.h"
 
+using namespace frame;
+
 namespace {
 
 class Logged : public AudioEffectX {

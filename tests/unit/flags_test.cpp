@@ -8,6 +8,8 @@
 #include "tests/support/temp_rom_dir.h"
 #include "tests/unit/fake_host.h"
 
+using namespace frame;
+
 using namespace sarn2;
 
 namespace {

@@ -10,6 +10,8 @@
 #include "tests/unit/fake_host.h"
 #include "tools/romset/romset.h"
 
+using namespace frame;
+
 using namespace sarn2;
 
 namespace {

@@ -8,6 +8,8 @@
 
 #include "frame/audio_effect.h"
 
+using namespace frame;
+
 namespace {
 
 class TextEffect : public AudioEffect {

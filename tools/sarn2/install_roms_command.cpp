@@ -101,7 +101,8 @@ std::string joined(const std::vector<std::string>& names) {
 }  // namespace
 
 int runInstallRoms(const InstallRomsOptions& options) {
-  const std::string destination = options.system ? std::string(kSystemRomDirectory) : userRomDirectory();
+  const std::string destination =
+      options.system ? std::string(kSystemRomDirectory) : sarn2::userRomDirectory();
   if (destination.empty())
     throw ToolError("neither XDG_DATA_HOME nor HOME names a directory to install the ROM files into");
 

@@ -23,20 +23,20 @@ void checkInstrumentFindsRoms(const std::string& romDirOption) {
   if (!romDirOption.empty()) {
     const std::string directory = romDirOption.back() == '/' ? romDirOption : romDirOption + "/";
     printHints(directory);
-    if (!holdsAnyRomFile(directory))
+    if (!sarn2::holdsAnyRomFile(directory))
       throw ToolError("no ROM file in " + directory +
                       " (DD1.BIN ... Midi_DD2.BIN): the instrument would render " + "only silence" + kAdvice);
     return;
   }
-  const std::string directory = romDirectory();
-  const std::string user = userRomDirectory();
+  const std::string directory = sarn2::romDirectory();
+  const std::string user = sarn2::userRomDirectory();
   if (!user.empty() && user != directory) printHints(user);
   printHints(directory);
-  if (holdsAnyRomFile(directory)) return;
+  if (sarn2::holdsAnyRomFile(directory)) return;
   std::string looked =
       directory.empty() ? "no ROM directory (neither XDG_DATA_HOME nor HOME is set)" : directory;
   std::string system;
-  for (const std::string& d : systemRomDirectories()) system += (system.empty() ? "" : ", ") + d;
+  for (const std::string& d : sarn2::systemRomDirectories()) system += (system.empty() ? "" : ", ") + d;
   if (!system.empty()) looked += " nor in " + system;
   throw ToolError("the instrument finds no ROM file (DD1.BIN ... Midi_DD2.BIN) in " + looked +
                   ", so it would render only silence" + kAdvice);
