@@ -1,13 +1,13 @@
 #include "tools/host/host_callback.h"
 
-#include <cstdio>
+#include "frame/bounded_text.h"
 
 namespace pluginhost {
 
 namespace {
 
 // Hosts hand out strings in buffers of 64 bytes.
-constexpr size_t kHostStringBytes = 64;
+constexpr int32_t kHostStringBytes = 64;
 
 }  // namespace
 
@@ -37,7 +37,7 @@ intptr_t hostCallback(EffectRecord* effect, int32_t opcode, int32_t index, intpt
     case HostOpcode::vendorString:
     case HostOpcode::productString:
       if (answers.name.empty() || ptr == nullptr) return 0;
-      std::snprintf(static_cast<char*>(ptr), kHostStringBytes, "%s", answers.name.c_str());
+      copyBoundedText(static_cast<char*>(ptr), answers.name.c_str(), kHostStringBytes - 1);
       return 1;
     case HostOpcode::vendorVersion:
       return answers.vendorVersion;
