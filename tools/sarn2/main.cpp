@@ -158,7 +158,7 @@ int main(int argc, char** argv) {
       return runPlay(play);
     }
     if (*inspectCommand && !exportPath.empty()) {
-      exportRomSet(inspectDirectory.empty() ? romDirectory() : inspectDirectory, exportPath);
+      exportRomSet(inspectDirectory.empty() ? sarn2::romDirectory() : inspectDirectory, exportPath);
       return kExitOk;
     }
     if (*inspectCommand) return runInspect(inspectDirectory, plotPath);
