@@ -27,7 +27,7 @@ LV2_Handle instantiate(const LV2_Descriptor* /*descriptor*/, double sampleRate, 
   try {
     // The ROM files are read here, from the same directory the other
     // Linux library reads.
-    return new Sarn2Lv2(sampleRate, *map, romDirectory());
+    return new Sarn2Lv2(sampleRate, *map, sarn2::romDirectory());
   } catch (...) {
     return nullptr;
   }

@@ -12,8 +12,8 @@
 #include <cstdint>
 #include <string>
 
+#include "instrument/engine/engine.h"
 #include "tools/lv2/atom_midi_events.h"
-#include "tools/lv2/engine_stand_in.h"
 #include "tools/lv2/lv2_uris.h"
 
 namespace sarn2lv2 {

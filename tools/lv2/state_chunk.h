@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "tools/lv2/engine_stand_in.h"
+#include "instrument/engine/engine.h"
 
 namespace sarn2 {
 
