@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <numbers>
 #include <sstream>
 
 #include "tools/romset/portable_math.h"
@@ -241,7 +242,7 @@ void applyPitch(RomSet& set, const std::vector<uint16_t>& steps) {
 // Lanczos sigma: tapers the top harmonics so a band-limited wave does not
 // ring (Gibbs) next to its edges.
 double sigma(int harmonic, int limit) {
-  const double x = 3.141592653589793 * harmonic / (limit + 1);
+  const double x = std::numbers::pi * harmonic / (limit + 1);
   return sinTurns(harmonic, 2 * (limit + 1)) / x;
 }
 
@@ -260,7 +261,7 @@ std::vector<double> shapeCycle(const BankDescription& b) {
     } else if (b.shape == "triangle") {
       amplitude = h % 2 == 1 ? ((h / 2) % 2 == 0 ? 1.0 : -1.0) / (static_cast<double>(h) * h) : 0.0;
     } else {  // pulse of the given duty cycle, centred on sample 0
-      amplitude = std::sin(3.141592653589793 * h * b.width) / h;
+      amplitude = std::sin(std::numbers::pi * h * b.width) / h;
       quarter = kSamplesPerBank / 4;
     }
     if (amplitude == 0.0) continue;

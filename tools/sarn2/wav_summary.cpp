@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <complex>
+#include <numbers>
 
 #include "tools/sarn2/input_file.h"
 #include "tools/sarn2/tool_error.h"
@@ -17,7 +18,6 @@ namespace {
 constexpr int kFftSize = 2048;
 constexpr double kLowestHz = 40.0;
 constexpr double kHighestHz = 16000.0;
-constexpr double kPi = 3.14159265358979323846;
 constexpr int64_t kReadSamples = 1 << 16;  // per read, all channels together
 
 void fft(std::vector<std::complex<double>>& a) {
@@ -29,7 +29,7 @@ void fft(std::vector<std::complex<double>>& a) {
     if (i < j) std::swap(a[i], a[j]);
   }
   for (size_t length = 2; length <= n; length <<= 1) {
-    const std::complex<double> step = std::polar(1.0, -2.0 * kPi / static_cast<double>(length));
+    const std::complex<double> step = std::polar(1.0, -2.0 * std::numbers::pi / static_cast<double>(length));
     for (size_t i = 0; i < n; i += length) {
       std::complex<double> w = 1.0;
       for (size_t k = 0; k < length / 2; ++k) {
@@ -50,7 +50,8 @@ class SpectrogramBuilder {
   SpectrogramBuilder(SoundSummary& summary, int columns, int rows, int64_t frames)
       : summary_(summary), rows_(rows), frames_(frames), ring_(kFftSize, 0.0), frame_(kFftSize) {
     summary.power.assign(static_cast<size_t>(columns), std::vector<double>(static_cast<size_t>(rows), 0.0));
-    for (int i = 0; i < kFftSize; ++i) window_.push_back(0.5 - 0.5 * std::cos(2.0 * kPi * i / kFftSize));
+    for (int i = 0; i < kFftSize; ++i)
+      window_.push_back(0.5 - 0.5 * std::cos(2.0 * std::numbers::pi * i / kFftSize));
     // Below about 80 Hz of sample rate the usual 40 Hz floor lies above the
     // highest frequency; the scale then starts at the first bin instead.
     const double rate = summary.sampleRate;
