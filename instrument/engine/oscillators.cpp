@@ -24,6 +24,9 @@ constexpr double kDetune = 1.008;         // oscillator 1 runs 0.8 % sharp
 constexpr uint32_t kPhaseMask = 0xFFFFF;  // 20-bit phase
 constexpr int kPhaseToSample = 11;        // phase bits 11-19 pick one of 512 samples
 constexpr double kMixGain = 0.035;        // per oscillator, before the clip to [-1, 1]
+// The ROM pitch table holds phase steps for this rate; other rates scale
+// the step so that a note keeps its frequency.
+constexpr double kPitchTableRate = 44100.0;
 
 // The bend factor as a float. pow can exceed the float range for a bend no
 // MIDI message gives (a restored chunk); such a factor becomes infinite, as
@@ -42,6 +45,9 @@ Oscillators::Block Oscillators::prepare(const RomTables& roms, int32_t waveBankO
   Block block;
   block.bank = scaledBank(roms, waveBankOffset);
   block.factor = bendFactor(octaves);
+  // Exactly 1.0 at 44.1 kHz, which leaves every step as the table gives it.
+  // An infinite rate gives 0: the voice is silent but still fades and ends.
+  block.rateRatio = kPitchTableRate / rate;
   block.fall = 1.0 / (rate * (release * release * kReleaseScaleSeconds + kReleaseMinimumSeconds));
   block.twoOscillators = twoOscillators;
   return block;
@@ -63,7 +69,7 @@ void Oscillators::mixVoice(Voice& voice, int32_t v, const RomTables& roms, const
   uint32_t step1 = 0;
   if (pitchIndex >= 0) {
     const uint16_t inc = roms.pitchTable[static_cast<size_t>(pitchIndex)];
-    const int32_t s1 = truncateToInt32(inc * block.factor);
+    const int32_t s1 = truncateToInt32((inc * block.factor) * block.rateRatio);
     // The detune scales the already truncated step.
     step0 = static_cast<uint32_t>(s1);
     step1 = static_cast<uint32_t>(truncateToInt32(s1 * kDetune));

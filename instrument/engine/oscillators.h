@@ -16,6 +16,7 @@ class Oscillators {
   struct Block {
     const double* bank{nullptr};  // the current wave bank, scaled by the mix gain
     double factor{1.0};           // pitch bend factor, as a double from its float
+    double rateRatio{1.0};        // pitch table rate / render rate: keeps the pitch in tune
     double fall{0.0};             // level a released voice loses per sample
     bool twoOscillators{false};
   };

@@ -106,7 +106,8 @@ void renderBlock(Engine& s, float* output, int32_t sampleFrames, double r) {
       const double power = std::pow(2.0, static_cast<double>(b));
       // Beyond the float range the factor is infinite, as IEEE rounding gives.
       const float factor = power >= 0x1.ffffffp+127 ? INFINITY : static_cast<float>(power);
-      const int32_t s1 = trunc32(inc * static_cast<double>(factor));
+      // The table is calibrated for 44.1 kHz; the ratio keeps other rates in tune.
+      const int32_t s1 = trunc32((inc * static_cast<double>(factor)) * (44100.0 / renderRate));
       const int oscillators = s.secondOscillatorOn() ? 2 : 1;
       for (int o = 0; o < oscillators; ++o) {
         const int32_t step = o == 0 ? s1 : trunc32(s1 * 1.008);

@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "instrument/engine/oscillators.h"
+#include "instrument/engine/rom_loader.h"
 #include "tests/unit/sound_fixture.h"
 
 using namespace sarn2;
@@ -237,15 +238,91 @@ TEST(VoiceBlockStart, CountOfZeroStillTakesTheRate) {
   EXPECT_EQ(sentinel[1], -7.0f);
 }
 
-TEST(VoiceBlockStart, SampleRateDoesNotChangeThePitch) {
-  Instrument instrument(singleSampleSet(0, 1234));
-  instrument->setSampleRate(0.0f);
-  instrument.midi({{0x90, 24, 90}});
-  instrument.render(1);
-  EXPECT_EQ(instrument->engine().phaseAccumulators()[0], 1234u);
-  instrument->setSampleRate(96000.0f);
-  instrument.render(1);
-  EXPECT_EQ(instrument->engine().phaseAccumulators()[0], 2468u);
+// The step is trunc((inc x bend) x (44100 / rate)); the detune scales the
+// truncated step. Rates that are no rate play as 44100; an infinite or huge
+// rate gives step 0, a tiny one saturates.
+TEST(VoicePitch, StepScalesWithTheRateInThatOrder) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double inf = std::numeric_limits<double>::infinity();
+  struct Case {
+    double rate;
+    uint16_t inc;
+    float bend;
+    uint32_t step0, step1;
+  };
+  const Case cases[] = {
+      {44100.0, 10462, 0.0f, 10462, 10545},
+      {48000.0, 10462, 0.0f, 9611, 9687},
+      {96000.0, 10462, 0.0f, 4805, 4843},
+      {22050.0, 10462, 0.0f, 20924, 21091},
+      {44100.0, 10000, 0.5f, 10594, 10678},
+      {48000.0, 10000, 0.5f, 9733, 9810},
+      {0.0, 10462, 0.0f, 10462, 10545},
+      {-96000.0, 10462, 0.0f, 10462, 10545},
+      {nan, 10462, 0.0f, 10462, 10545},
+      {inf, 10462, 0.0f, 0, 0},
+      {1e30, 10462, 0.0f, 0, 0},
+      {1e-30, 10462, 0.0f, 0xFFFFF, 0xFFFFF},
+  };
+  for (const Case& c : cases) {
+    testhost::TempDir dir;
+    ASSERT_TRUE(singleSampleSet(0, c.inc, true).write(dir.path()));
+    Engine engine(loadRomTables(dir.path()));
+    engine.setPitchBend(c.bend);
+    engine.noteOn(24);
+    float out = 0.0f;
+    engine.renderBlock(&out, 1, c.rate);
+    EXPECT_EQ(engine.phaseAccumulators()[0], c.step0 & 0xFFFFF) << c.rate << " " << c.inc;
+    EXPECT_EQ(engine.phaseAccumulators()[1], c.step1 & 0xFFFFF) << c.rate << " " << c.inc;
+  }
+}
+
+// Hostile rates: no NaN or out-of-range output, and a released voice ends.
+TEST(VoicePitch, HostileRatesStayFiniteAndVoicesEnd) {
+  for (double rate : {0.0, -1.0, std::numeric_limits<double>::quiet_NaN(),
+                      std::numeric_limits<double>::infinity(), 1e30, 1e-30}) {
+    testhost::TempDir dir;
+    ASSERT_TRUE(romset::demoRomSet().write(dir.path()));
+    Engine engine(dir.path());
+    engine.noteOn(69);
+    engine.noteOff(69);
+    std::vector<float> out(44100);
+    engine.renderBlock(out.data(), 44100, rate);
+    for (float x : out) ASSERT_TRUE(x >= -1.0f && x <= 1.0f) << rate;
+    EXPECT_EQ(engine.voices()[0].state, VoiceState::free) << rate;
+  }
+}
+
+namespace {
+
+// The frequency of a rendered tone from its rising zero crossings.
+double measuredFrequency(const std::vector<float>& samples, double rate) {
+  int64_t first = -1, last = -1, cycles = -1;
+  for (size_t n = 1; n < samples.size(); ++n) {
+    if (samples[n - 1] <= 0.0f && samples[n] > 0.0f) {
+      if (first < 0) first = static_cast<int64_t>(n);
+      last = static_cast<int64_t>(n);
+      ++cycles;
+    }
+  }
+  return cycles > 0 ? cycles * rate / static_cast<double>(last - first) : 0.0;
+}
+
+}  // namespace
+
+// Note 69 of the demo set is A4 at every rate, within the step's truncation
+// (a step is worth rate / 2^20 Hz) and the table's own rounding.
+TEST(VoicePitch, DemoA4Sounds440HzAtEveryRate) {
+  testhost::TempDir dir;
+  ASSERT_TRUE(romset::demoRomSet().write(dir.path()));
+  for (double rate : {44100.0, 48000.0, 96000.0, 22050.0}) {
+    Engine engine(dir.path());  // preset 0: a plain sine, one oscillator
+    engine.setFilterOn(false);
+    engine.noteOn(69);
+    std::vector<float> out(static_cast<size_t>(rate));
+    engine.renderBlock(out.data(), static_cast<int32_t>(out.size()), rate);
+    EXPECT_NEAR(measuredFrequency(out, rate), 440.0, rate / 1048576.0 + 0.05) << rate;
+  }
 }
 
 TEST(VoiceBlockStart, MissingWavesGiveSilenceAndFreezeTheVoices) {
