@@ -14,10 +14,18 @@ namespace {
 
 constexpr uint8_t kNoteOff = 0x80;
 constexpr uint8_t kNoteOn = 0x90;
+constexpr uint8_t kControlChange = 0xB0;
 constexpr uint8_t kProgramChange = 0xC0;
 constexpr uint8_t kPitchBend = 0xE0;
 constexpr int32_t kBendCentre = 8192;           // the 14-bit value of no bend
 constexpr double kBendScale = 0.0001220703125;  // 1/8192: a full bend is 1.0
+
+// Controller numbers the engine answers; every other controller is ignored.
+constexpr int32_t kSustainPedal = 64;
+constexpr int32_t kPedalDownFrom = 64;  // values 64-127 hold the pedal down
+constexpr int32_t kAllSoundOff = 120;
+constexpr int32_t kResetAllControllers = 121;
+constexpr int32_t kAllNotesOff = 123;
 
 void writeUnfiltered(const double* mix, float* output, int32_t count) {
   for (int32_t n = 0; n < count; ++n) output[n] = static_cast<float>(clipToUnit(mix[n]));
@@ -48,6 +56,29 @@ void Engine::handleMidi(uint8_t status, uint8_t data1, uint8_t data2) {
       break;
     case kProgramChange:
       setPreset(d1 % kPresetCount);
+      break;
+    case kControlChange:
+      controlChange(d1, d2);
+      break;
+    default:
+      break;
+  }
+}
+
+void Engine::controlChange(int32_t controller, int32_t value) {
+  switch (controller) {
+    case kSustainPedal:
+      voiceSlots_.setPedal(value >= kPedalDownFrom);
+      break;
+    case kAllNotesOff:
+      voiceSlots_.allNotesOff();
+      break;
+    case kAllSoundOff:
+      voiceSlots_.allSoundOff();
+      break;
+    case kResetAllControllers:
+      setPitchBend(0.0f);
+      voiceSlots_.setPedal(false);
       break;
     default:
       break;

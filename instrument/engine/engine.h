@@ -34,13 +34,18 @@ class Engine {
   explicit Engine(const std::string& romDirectory);
 
   // One MIDI message: a status byte and two data bytes. Note on and off,
-  // pitch bend and program change act; every other message is ignored.
+  // pitch bend, program change and the control changes sustain pedal (64),
+  // all sound off (120), reset all controllers (121) and all notes off
+  // (123) act; every other message is ignored.
   void handleMidi(uint8_t status, uint8_t data1, uint8_t data2);
+  // A control change, its data bytes read as signed.
+  void controlChange(int32_t controller, int32_t value);
   void noteOn(int32_t note);
   void noteOff(int32_t note);
 
   // Renders sampleFrames samples of the mono output at sampleRate Hz (0,
-  // negative or NaN: 44.1 kHz). Never allocates, locks or blocks.
+  // negative or NaN: 44.1 kHz), in tune at every rate. Never allocates,
+  // locks or blocks.
   void renderBlock(float* output, int32_t sampleFrames, double sampleRate);
 
   // The preset number is stored as given; every reader of the preset
@@ -90,6 +95,8 @@ class Engine {
   // What the engine plays from and where it stands.
   const RomTables& roms() const { return roms_; }
   const std::array<Voice, kVoiceCount>& voices() const { return voiceSlots_.voices; }
+  // The sustain pedal is live input only: no saved state holds it.
+  bool sustainPedalDown() const { return voiceSlots_.pedalDown; }
   const std::array<uint32_t, 2 * kVoiceCount>& phaseAccumulators() const {
     return oscillators_.phaseAccumulators;
   }

@@ -95,8 +95,16 @@ TEST(MidiVoices, ChannelsAreIgnoredAndOtherMessagesHaveNoEffect) {
   EXPECT_EQ(instrument->engine().voices()[1].note, 61);
   EXPECT_EQ(instrument->engine().voices()[0].state, H);
 
-  // Sustain pedal, all-notes-off, aftertouch and system messages are skipped.
-  instrument.midi({{0xB0, 64, 127}, {0xB0, 123, 0}, {0xA0, 60, 50}, {0xD0, 60, 0}, {0xF0, 60, 0}});
+  // Other controllers, aftertouch and system messages are skipped.
+  instrument.midi({{0xB0, 1, 127},
+                   {0xB0, 7, 0},
+                   {0xB0, 122, 0},
+                   {0xB0, 124, 0},
+                   {0xA0, 60, 50},
+                   {0xD0, 60, 0},
+                   {0xF0, 60, 0},
+                   {0xF0, 120, 0},
+                   {0xB0, 192, 127}});
   EXPECT_EQ(states(*instrument), (std::vector<VoiceState>{H, H, F, F, F, F, F, F}));
   instrument.midi({{0x8A, 60, 0}});
   EXPECT_EQ(instrument->engine().voices()[0].state, R);
@@ -132,6 +140,96 @@ TEST(MidiVoices, NoteOnRestartsTheEnvelopeForTheStoredPreset) {
   instrument.render(10);
   instrument.midi({{0x80, 60, 0}});
   EXPECT_EQ(instrument->engine().filterEnvelopePos(), 10);
+}
+
+// A note-off under the pedal marks its voices sustained (still held, level
+// 1.0); pedal up releases exactly those. Rules are applied in event order.
+TEST(MidiSustainPedal, SustainsKeyUpsUntilPedalUp) {
+  Instrument instrument(plainRomSet());
+  const auto sustained = [&](int slot) { return instrument->engine().voices()[slot].sustained; };
+  instrument.midi({{0x90, 60, 90}, {0x90, 62, 90}, {0xB3, 64, 64}, {0x80, 60, 0}, {0x80, 60, 0}});
+  EXPECT_TRUE(instrument->engine().sustainPedalDown());
+  EXPECT_EQ(states(*instrument), (std::vector<VoiceState>{H, H, F, F, F, F, F, F}));
+  EXPECT_TRUE(sustained(0));
+  EXPECT_FALSE(sustained(1));  // its key is still down
+  instrument.render(100);
+  EXPECT_EQ(instrument->engine().voices()[0].level, 1.0);
+
+  // A re-struck note takes a new slot; the sustained one keeps sounding.
+  instrument.midi({{0x90, 60, 90}});
+  EXPECT_EQ(states(*instrument), (std::vector<VoiceState>{H, H, H, F, F, F, F, F}));
+  instrument.midi({{0xB0, 64, 63}});
+  EXPECT_FALSE(instrument->engine().sustainPedalDown());
+  EXPECT_EQ(states(*instrument), (std::vector<VoiceState>{R, H, H, F, F, F, F, F}));
+  EXPECT_FALSE(sustained(0));
+  instrument.render(1);
+  EXPECT_LT(instrument->engine().voices()[0].level, 1.0);  // fades from the next sample
+
+  // Downs and ups inside one block act in order; a value byte of 200 reads
+  // as negative (pedal up), 127 as down.
+  instrument.midi({{0xB0, 64, 127},
+                   {0x80, 62, 0},
+                   {0xB0, 64, 200},
+                   {0xB0, 64, 127},
+                   {0x80, 60, 0},
+                   {0x90, 65, 90},
+                   {0xB0, 64, 127}});
+  EXPECT_EQ(states(*instrument), (std::vector<VoiceState>{R, R, H, H, F, F, F, F}));
+  EXPECT_TRUE(sustained(2));
+  EXPECT_FALSE(sustained(3));
+}
+
+// Sustained voices count as held: a note-on takes a free or released slot
+// first and steals slot 0 only when all eight are held or sustained.
+TEST(MidiSustainPedal, SustainedVoicesAreHeldForAllocation) {
+  Instrument instrument(plainRomSet());
+  instrument.midi({{0xB0, 64, 127}});
+  for (uint8_t n = 0; n < 8; ++n)
+    instrument.midi({{0x90, static_cast<uint8_t>(60 + n), 90}, {0x80, static_cast<uint8_t>(60 + n), 0}});
+  instrument.midi({{0x90, 72, 90}});
+  EXPECT_EQ(instrument->engine().voices()[0].note, 72);
+  EXPECT_FALSE(instrument->engine().voices()[0].sustained);
+  EXPECT_EQ(states(*instrument), (std::vector<VoiceState>{H, H, H, H, H, H, H, H}));
+}
+
+// 123 is a note-off for every held voice, 120 silences at once, 121 centres
+// the bend and lifts the pedal.
+TEST(MidiPanicMessages, AllNotesOffAllSoundOffAndReset) {
+  Instrument instrument(plainRomSet());
+  instrument.midi({{0x90, 60, 90}, {0x90, 61, 90}, {0xB0, 123, 0}});
+  EXPECT_EQ(states(*instrument), (std::vector<VoiceState>{R, R, F, F, F, F, F, F}));
+
+  instrument.midi({{0x90, 62, 90}, {0x90, 63, 90}, {0xB0, 64, 100}, {0xBF, 123, 0}});
+  EXPECT_EQ(states(*instrument), (std::vector<VoiceState>{R, R, H, H, F, F, F, F}));
+  EXPECT_FALSE(instrument->engine().voices()[0].sustained);  // already fading
+  EXPECT_TRUE(instrument->engine().voices()[2].sustained);
+  EXPECT_TRUE(instrument->engine().voices()[3].sustained);
+
+  instrument.midi({{0xE0, 0x00, 0x60}, {0xB5, 121, 0}});
+  EXPECT_EQ(instrument->engine().pitchBend(), 0.0f);
+  EXPECT_FALSE(instrument->engine().sustainPedalDown());
+  EXPECT_EQ(states(*instrument), (std::vector<VoiceState>{R, R, R, R, F, F, F, F}));
+
+  instrument.midi({{0xB0, 64, 127}, {0x90, 64, 90}, {0x80, 64, 0}, {0xB0, 120, 0}});
+  EXPECT_TRUE(instrument->engine().sustainPedalDown());  // all sound off leaves the pedal
+  for (const Voice& voice : instrument->engine().voices()) {
+    EXPECT_EQ(voice.state, F);
+    EXPECT_EQ(voice.level, 0.0);
+    EXPECT_FALSE(voice.sustained);
+  }
+}
+
+// The pedal is live input, not state: the chunk neither holds nor changes it.
+TEST(MidiSustainPedal, NotPartOfTheChunk) {
+  Instrument instrument(plainRomSet());
+  const std::vector<uint8_t> before = instrument.chunk();
+  instrument.midi({{0x90, 60, 90}, {0xB0, 64, 127}, {0x80, 60, 0}});
+  EXPECT_EQ(instrument.chunk(), before);
+  EXPECT_EQ(instrument.setChunk(makeChunk(3, 0.2f, 0.0f, 1)), 1);
+  instrument.render(8);
+  EXPECT_TRUE(instrument->engine().sustainPedalDown());
+  EXPECT_TRUE(instrument->engine().voices()[0].sustained);
+  EXPECT_EQ(instrument->engine().voices()[0].state, H);
 }
 
 TEST(MidiPitchBend, FourteenBitValueScaledToPlusMinusOne) {

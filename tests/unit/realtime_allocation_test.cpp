@@ -70,7 +70,16 @@ TEST(RealtimeAllocation, NotesChunksAndBlocksNeverAllocate) {
   Instrument instrument(set);
 
   EventList notes({{0x90, 60, 90}, {0xC0, 1, 0}, {0x90, 64, 90}, {0xE0, 0, 0x50}, {0x80, 60, 0}});
-  EventList more({{0xC0, 2, 0}, {0x90, 67, 90}, {0x90, 72, 0}, {0xB0, 64, 127}});
+  EventList more({{0xC0, 2, 0},
+                  {0x90, 67, 90},
+                  {0x90, 72, 0},
+                  {0xB0, 64, 127},
+                  {0x80, 67, 0},
+                  {0xB0, 123, 0},
+                  {0xB0, 64, 0},
+                  {0xB0, 121, 0},
+                  {0x90, 60, 90},
+                  {0xB0, 120, 0}});
   std::vector<uint8_t> chunkLongest = makeChunk(1, 0.2f, 0.1f, 1);
   std::vector<uint8_t> chunkShort = makeChunk(2, 0.7f, -0.3f, 1);
   std::vector<float> buffer(4096);
