@@ -5,6 +5,7 @@
 #include <cmath>
 #include <set>
 
+#include "instrument/engine/filter_envelope.h"
 #include "instrument/engine/rom_loader.h"
 #include "instrument/sarn2_vst.h"
 #include "tests/support/temp_rom_dir.h"
@@ -35,7 +36,7 @@ RomTables loadDemo() {
 TEST(DemoRomSet, BytesAreTheSameOnEveryPlatformAndNeverChange) {
   const std::vector<uint8_t> image = romset::demoRomSet().image();
   ASSERT_EQ(image.size(), 20480u);
-  EXPECT_EQ(fnv1a(image), 0x243ab4ce3df6371bull);
+  EXPECT_EQ(fnv1a(image), 0x88adaec50e2346f3ull);
   EXPECT_EQ(fnv1a(romset::demoRomSet().image()), fnv1a(image));
 }
 
@@ -160,5 +161,93 @@ TEST(DemoRomSet, EveryPresetSoundsANoteWithinRange) {
       energy += static_cast<double>(s) * s;
     }
     EXPECT_GT(energy / out.size(), 1e-5) << romset::demoPresetNames()[static_cast<size_t>(p)];
+  }
+}
+
+namespace {
+
+// What a preset's name promises of its decoded filter envelope.
+enum class Shape { steady, pluck, decay, attack, swell, sweep, wah };
+
+struct EnvelopeFacts {
+  int start, peak, peakAt, hold, settleAt;
+};
+
+EnvelopeFacts factsOf(const FilterEnvelope& e) {
+  EnvelopeFacts f{e[0], 0, 0, e.holdLevelValue(), e.variableLength()};
+  for (int32_t i = 0; i < e.size() && i <= e.variableLength(); ++i)
+    if (e[i] > f.peak) f.peak = e[i], f.peakAt = i;
+  while (f.settleAt > 0 && e[f.settleAt - 1] == f.hold) --f.settleAt;
+  return f;
+}
+
+bool fits(Shape shape, const EnvelopeFacts& f) {
+  constexpr int kQuick = 441;  // 10 ms at 44.1 kHz
+  switch (shape) {
+    case Shape::steady:  // one level throughout
+      return f.start == f.peak && f.peak == f.hold && f.settleAt == 0;
+    case Shape::pluck:  // starts open and closes by 100 levels within 10 ms
+      return f.start == f.peak && f.start >= 200 && f.hold + 100 <= f.start && f.settleAt <= kQuick;
+    case Shape::decay:  // closes as far, but more slowly
+      return f.start == f.peak && f.hold + 100 <= f.start && f.settleAt > kQuick;
+    case Shape::attack:  // opens within 10 ms and stays open
+      return f.peakAt <= kQuick && f.peak >= f.start + 60 && f.hold >= 150;
+    case Shape::swell:  // ends well above where it began, at least half open
+      return f.hold >= f.start + 90 && f.hold >= 128;
+    case Shape::sweep:  // climbs from closed to open at the slowest rate, and does not close again
+      return f.start <= 20 && f.peak >= 250 && f.peakAt >= 2000 && f.hold >= f.start + 50;
+    case Shape::wah:  // climbs from closed to open and settles part way back
+      return f.start <= 20 && f.peak >= 250 && f.hold + 100 <= f.peak && f.hold > f.start;
+  }
+  return false;
+}
+
+}  // namespace
+
+TEST(DemoRomSet, EveryPresetNameMatchesItsDecodedEnvelope) {
+  using S = Shape;
+  const std::pair<const char*, Shape> table[32] = {
+      {"Soft Sine", S::steady},
+      {"Sine Chorus", S::steady},
+      {"Saw Lead", S::attack},
+      {"Saw Pluck", S::pluck},
+      {"Brass Swell", S::swell},
+      {"Square Bass", S::pluck},
+      {"Hollow Square", S::steady},
+      {"Square Sweep", S::sweep},
+      {"Triangle Flute", S::attack},
+      {"Triangle Pad", S::swell},
+      {"Pulse Clav", S::pluck},
+      {"Pulse Lead", S::attack},
+      {"Pulse Wah", S::wah},
+      {"Drawbar Organ", S::steady},
+      {"Percussive Organ", S::pluck},
+      {"Chorus Organ", S::steady},
+      {"Bright Strings", S::swell},
+      {"Pizzicato", S::pluck},
+      {"Warm Strings", S::swell},
+      {"Reed", S::attack},
+      {"Double Reed", S::steady},
+      {"Reed Swell", S::swell},
+      {"Resonant Saw Sweep", S::sweep},
+      {"Sine Bell", S::decay},
+      {"Triangle Bass", S::pluck},
+      {"Pulse Pad", S::swell},
+      {"Organ Wah", S::wah},
+      {"Square Pluck", S::pluck},
+      {"String Ensemble", S::steady},
+      {"Muted Reed", S::steady},
+      {"Saw Pad", S::swell},
+      {"Open Saw", S::steady},
+  };
+  const RomTables roms = loadDemo();
+  for (int32_t p = 0; p < 32; ++p) {
+    EXPECT_EQ(romset::demoPresetNames()[static_cast<size_t>(p)], table[p].first);
+    FilterEnvelope envelope;
+    envelope.rebuild(wholePresetRecord(roms, p));
+    const EnvelopeFacts f = factsOf(envelope);
+    EXPECT_TRUE(fits(table[p].second, f))
+        << table[p].first << ": starts " << f.start << ", peaks " << f.peak << " at " << f.peakAt
+        << ", holds " << f.hold << " from " << f.settleAt;
   }
 }
