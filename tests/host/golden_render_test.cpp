@@ -179,21 +179,24 @@ void checkGolden(const std::string& name, const std::vector<float>& rendered) {
 }  // namespace
 
 // All four message kinds on several channels, more notes than voices,
-// note-ons of velocity 0, and messages the instrument ignores.
+// note-ons of velocity 0, the sustain pedal and the panic messages, and
+// messages the instrument ignores.
 TEST(GoldenRender, MidiOnManyChannels) {
   Script script{88200, {256, 1, 97, 512, 33, 1024, 7}, {}};
   script.midi(0.0, {{0xC2, 11, 0}, {0x90, 60, 100}, {0x91, 64, 90}})
       .midi(0.1, {{0x99, 67, 80}, {0x9F, 72, 70}})
-      .midi(0.2, {{0xE4, 0x00, 0x50}, {0xB0, 64, 127}})
+      .midi(0.2, {{0xE4, 0x00, 0x50}, {0xB0, 64, 127}})  // pedal down
       .midi(0.3, {{0x93, 48, 100}, {0x93, 55, 100}, {0x95, 76, 60}, {0x96, 79, 60}})
       .midi(0.4, {{0x97, 84, 60}, {0x98, 43, 60}})  // nine and ten: slots 0 and 1 are taken over
       .midi(0.5, {{0x90, 84, 0}, {0x85, 79, 100}, {0xE4, 0x7F, 0x7F}})
-      .midi(0.6, {{0xC7, 45, 0}, {0x90, 62, 110}})  // program 45 selects preset 13
-      .midi(0.8, {{0xE0, 0x00, 0x20}, {0xB0, 123, 0}, {0xD0, 40, 0}})
+      .midi(0.6, {{0xC7, 45, 0}, {0x90, 62, 110}})                     // program 45 selects preset 13
+      .midi(0.8, {{0xE0, 0x00, 0x20}, {0xB0, 123, 0}, {0xD0, 40, 0}})  // all notes off: sustained
       .midi(1.0, {{0x80, 48, 0}, {0x80, 55, 0}, {0x90, 76, 0}, {0xE0, 0x00, 0x40}})
       .midi(1.1, {{0xC0, 3, 0}, {0x90, 36, 127}, {0x90, 36, 127}})
+      .midi(1.2, {{0xE0, 0x00, 0x60}, {0xB2, 121, 0}})  // bend back to centre, pedal up
       .midi(1.4, {{0x80, 36, 0}, {0x80, 60, 0}, {0x81, 64, 0}, {0x89, 67, 0}, {0x8F, 72, 0}, {0x80, 62, 0}})
-      .midi(1.5, {{0x80, 43, 0}, {0x80, 84, 0}, {0x80, 79, 0}, {0x80, 76, 0}});
+      .midi(1.5, {{0x80, 43, 0}, {0x80, 84, 0}, {0x80, 79, 0}, {0x80, 76, 0}})
+      .midi(1.9, {{0xB0, 120, 0}});
   checkGolden("midi_many_channels", play(script));
 }
 
