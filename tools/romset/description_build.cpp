@@ -8,6 +8,7 @@
 #include <numbers>
 #include <sstream>
 
+#include "instrument/engine/preset_record.h"
 #include "tools/romset/portable_math.h"
 #include "tools/romset/scala_tuning.h"
 
@@ -99,13 +100,18 @@ uint8_t imageByte(const RomSet& set, size_t position) {
   return place ? byteOf(set, place->first, place->second) : 0;
 }
 
-constexpr std::array<int, 6> kEnvelopeBytes = {0, 1, 2, 4, 6, 8};
-constexpr int kControlByte = 15;
+using sarn2::EnvelopeBytes;
+using sarn2::PresetControl;
+// The record positions of the six envelope bytes, in the description's order.
+constexpr std::array<int, 6> kEnvelopeBytes = {EnvelopeBytes::kRampStart, EnvelopeBytes::kRampRate,
+                                               EnvelopeBytes::kRampEnd,   EnvelopeBytes::kGlideTime,
+                                               EnvelopeBytes::kHoldLevel, EnvelopeBytes::kHoldTime};
+constexpr int kControlByte = PresetControl::kByteIndex;
 
 size_t recordStart(int preset) { return kPresetTableStart + static_cast<size_t>(preset) * kRecordBytes; }
 
 uint8_t controlByteOf(const PresetDescription& p) {
-  return static_cast<uint8_t>(p.bank | p.cutoff << 3 | p.resonance << 5 | (p.secondOscillator ? 0 : 0x80));
+  return PresetControl::encode(p.bank, p.cutoff, p.resonance, p.secondOscillator).byte;
 }
 
 // --- changing bytes ---------------------------------------------------------
@@ -482,11 +488,11 @@ SetDescription describeRomSet(const RomSet& set, const std::vector<std::string>&
         n < presetNames.size() && !presetNames[n].empty() ? presetNames[n] : "Preset " + std::to_string(p);
     for (size_t e = 0; e < kEnvelopeBytes.size(); ++e)
       preset.envelope[e] = imageByte(set, recordStart(p) + kEnvelopeBytes[e]);
-    const uint8_t control = imageByte(set, recordStart(p) + kControlByte);
-    preset.bank = control & 7;
-    preset.cutoff = control >> 3 & 3;
-    preset.resonance = control >> 5 & 3;
-    preset.secondOscillator = (control & 0x80) == 0;
+    const PresetControl control{imageByte(set, recordStart(p) + kControlByte)};
+    preset.bank = control.waveBank();
+    preset.cutoff = control.cutoffCode();
+    preset.resonance = control.resonanceCode();
+    preset.secondOscillator = control.secondOscillator();
     d.presets.push_back(preset);
   }
   return d;
