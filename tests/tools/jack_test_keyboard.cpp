@@ -147,12 +147,12 @@ int main(int argc, char** argv) {
     } else if (arg == "--list-connections") {
       listPort = argv[++i];
     } else if (arg == "--event" || arg == "--burst") {
-      const std::string spec = argv[++i];
-      const size_t colon = spec.find(':'), last = spec.rfind(':');
-      TimedEvent event{static_cast<uint32_t>(std::stoul(spec.substr(0, colon))), {}};
-      if (colon == std::string::npos || !parseHex(spec.substr(last + 1), event.bytes))
-        return usage(("bad event " + spec).c_str());
-      const size_t copies = arg == "--burst" ? std::stoul(spec.substr(colon + 1, last - colon - 1)) : 1;
+      const std::string item = argv[++i];
+      const size_t colon = item.find(':'), last = item.rfind(':');
+      TimedEvent event{static_cast<uint32_t>(std::stoul(item.substr(0, colon))), {}};
+      if (colon == std::string::npos || !parseHex(item.substr(last + 1), event.bytes))
+        return usage(("bad event " + item).c_str());
+      const size_t copies = arg == "--burst" ? std::stoul(item.substr(colon + 1, last - colon - 1)) : 1;
       for (size_t c = 0; c < copies; ++c) events.push_back(event);
     } else {
       return usage(("unknown argument " + arg).c_str());
