@@ -25,6 +25,20 @@ jack_client_t* openProbe(const std::string& server) {
                           &status, server.c_str());
 }
 
+// A running server can refuse a client for a moment (another client is
+// being set up or closed, or the machine is busy): keep asking until the
+// time runs out.
+jack_client_t* openProbeWithin(const std::string& server, double seconds) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  while (true) {
+    if (jack_client_t* probe = openProbe(server)) return probe;
+    if (std::chrono::steady_clock::now() >= deadline) return nullptr;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+}
+
+constexpr double kProbeSeconds = 5.0;
+
 }  // namespace
 
 PrivateJackServer::PrivateJackServer(int rate, int period) {
@@ -58,7 +72,7 @@ bool PrivateJackServer::stop() {
 }
 
 bool PrivateJackServer::setPeriod(int frames) {
-  jack_client_t* probe = openProbe(name_);
+  jack_client_t* probe = openProbeWithin(name_, kProbeSeconds);
   if (probe == nullptr) return false;
   const bool set = jack_set_buffer_size(probe, static_cast<jack_nframes_t>(frames)) == 0;
   jack_client_close(probe);
@@ -70,10 +84,10 @@ std::vector<std::pair<std::string, std::string>> PrivateJackServer::environment(
 }
 
 bool waitForJackPort(const std::string& server, const std::string& port, double seconds) {
-  jack_client_t* probe = openProbe(server);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  jack_client_t* probe = openProbeWithin(server, seconds);
   if (probe == nullptr) return false;
   bool found = false;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
   while (!found && std::chrono::steady_clock::now() < deadline) {
     found = jack_port_by_name(probe, port.c_str()) != nullptr;
     if (!found) std::this_thread::sleep_for(std::chrono::milliseconds(20));
