@@ -1,40 +1,14 @@
 // The plug-in's run() never allocates: not for notes, port moves, the
-// rebuild a restored state hands over, or damaged sequences. This
-// program's allocation functions count what the test thread allocates
-// while a run is under way.
+// rebuild a restored state hands over, or damaged sequences. The
+// allocations of the test thread are counted while a run is under way.
 #include <gtest/gtest.h>
 #include <lv2/atom/atom.h>
 
-#include <cstdlib>
 #include <cstring>
-#include <new>
 
 #include "tests/lv2/lv2_host.h"
+#include "tests/support/allocation_count.h"
 #include "tests/support/temp_rom_dir.h"
-
-namespace {
-
-thread_local bool counting = false;
-thread_local long allocations = 0;
-
-void* allocate(std::size_t size) {
-  if (counting) ++allocations;
-  return std::malloc(size != 0 ? size : 1);
-}
-
-}  // namespace
-
-void* operator new(std::size_t size) {
-  if (void* memory = allocate(size)) return memory;
-  throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) { return operator new(size); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return allocate(size); }
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return allocate(size); }
-void operator delete(void* memory) noexcept { std::free(memory); }
-void operator delete[](void* memory) noexcept { std::free(memory); }
-void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
-void operator delete[](void* memory, std::size_t) noexcept { std::free(memory); }
 
 namespace {
 
@@ -62,11 +36,9 @@ TEST(Lv2Allocation, RunNeverAllocates) {
       ASSERT_EQ(plugin.restore(chunk, kChunkTypeUri), LV2_STATE_SUCCESS);
     }
     if (c == 19) plugin.midi().get()->atom.size = 16000;  // past the events, inside the buffer
-    allocations = 0;
-    counting = true;
+    testhost::AllocationCount count;
     lilv_instance_run(plugin.get(), 512);
-    counting = false;
-    total += allocations;
+    total += count.stop();
     plugin.midi().clear();
   }
   EXPECT_EQ(total, 0);

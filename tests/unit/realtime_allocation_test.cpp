@@ -3,52 +3,14 @@
 // to, every allocation its own thread makes.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <new>
 
+#include "tests/support/allocation_count.h"
 #include "tests/unit/sound_fixture.h"
 
 using namespace sarn2;
 
-namespace {
-
-thread_local bool counting = false;
-thread_local long allocations = 0;
-
-void* allocate(std::size_t size) {
-  if (counting) ++allocations;
-  return std::malloc(size != 0 ? size : 1);
-}
-
-// Counts the allocations of the current thread over its lifetime.
-class AllocationCount {
- public:
-  AllocationCount() {
-    allocations = 0;
-    counting = true;
-  }
-  ~AllocationCount() { counting = false; }
-  long stop() {
-    counting = false;
-    return allocations;
-  }
-};
-
-}  // namespace
-
-void* operator new(std::size_t size) {
-  if (void* memory = allocate(size)) return memory;
-  throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) { return operator new(size); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return allocate(size); }
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return allocate(size); }
-void operator delete(void* memory) noexcept { std::free(memory); }
-void operator delete[](void* memory) noexcept { std::free(memory); }
-void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
-void operator delete[](void* memory, std::size_t) noexcept { std::free(memory); }
-void operator delete(void* memory, const std::nothrow_t&) noexcept { std::free(memory); }
-void operator delete[](void* memory, const std::nothrow_t&) noexcept { std::free(memory); }
+using testhost::AllocationCount;
 
 using namespace soundtest;
 
